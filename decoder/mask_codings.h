@@ -43,11 +43,17 @@ class LzwMaskDecoder {
                   uint8_t* blockMask, uint32_t maskCapacity);
 
  private:
+  // Collects the string of `code` in reverse into string_; returns its length,
+  // or 0 when the prefix chain does not end within the dictionary's size.
+  uint32_t CollectString(uint32_t code);
+
   static constexpr uint32_t kDictionarySize = 4096;
+  // Entries as (prefix code, appended byte) pairs; 0xFFFF = no prefix. An
+  // entry is a string only through its prefix chain, which is followed anew
+  // each time the entry is written out.
   uint16_t prefix_[kDictionarySize];
   uint8_t suffix_[kDictionarySize];
-  uint8_t first_[kDictionarySize];   // first byte of each entry's string
-  uint16_t length_[kDictionarySize];  // length of each entry's string
+  uint8_t string_[kDictionarySize];  // one string, last byte first
 };
 
 }  // namespace zdc
