@@ -1,0 +1,70 @@
+#include "y4m_writer.h"
+
+#include <string>
+
+#include "chroma_resample.h"
+#include "media_error.h"
+
+namespace zdc {
+
+Y4mWriter::Y4mWriter(std::ostream& out, const Y4mHeader& header) : out_(out), header_(header) {
+  if (header_.width <= 0 || header_.height <= 0) throw MediaError("picture size must be positive");
+  if (!header_.frameRate.Known()) header_.frameRate = Rational{25, 1};
+  std::string line = "YUV4MPEG2 W" + std::to_string(header_.width) + " H" +
+                     std::to_string(header_.height) + " F" + std::to_string(header_.frameRate.num) +
+                     ":" + std::to_string(header_.frameRate.den) + " I" + header_.interlace + " A" +
+                     std::to_string(header_.aspect.num) + ":" + std::to_string(header_.aspect.den) +
+                     " C" + Y4mChromaTag(header_.chroma) + "\n";
+  out_.write(line.data(), static_cast<std::streamsize>(line.size()));
+  if (!out_) throw MediaError("write error");
+}
+
+void Y4mWriter::WriteFrame(const Y4mFrame& frame) {
+  const size_t luma = static_cast<size_t>(header_.width) * header_.height;
+  const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
+  if (frame.y.size() != luma || frame.cb.size() != chroma || frame.cr.size() != chroma) {
+    throw MediaError("frame planes do not match the stream header");
+  }
+  WriteFrame(frame.y.data(), frame.cb.data(), frame.cr.data());
+}
+
+void Y4mWriter::WriteFrame(const uint8_t* y, const uint8_t* cb, const uint8_t* cr) {
+  const size_t luma = static_cast<size_t>(header_.width) * header_.height;
+  const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
+  out_.write("FRAME\n", 6);
+  out_.write(reinterpret_cast<const char*>(y), static_cast<std::streamsize>(luma));
+  if (chroma) {
+    out_.write(reinterpret_cast<const char*>(cb), static_cast<std::streamsize>(chroma));
+    out_.write(reinterpret_cast<const char*>(cr), static_cast<std::streamsize>(chroma));
+  }
+  if (!out_) throw MediaError("write error");
+}
+
+void Y4mWriter::WritePicture(const Yvu9Picture& picture) {
+  if (picture.width != header_.width || picture.height != header_.height) {
+    throw MediaError("picture size does not match the stream header");
+  }
+  if (header_.chroma == Y4mChroma::kMono) {
+    // Rows may be padded in the picture; the stream wants them packed.
+    out_.write("FRAME\n", 6);
+    for (int y = 0; y < picture.height; ++y) {
+      out_.write(reinterpret_cast<const char*>(picture.luma + y * picture.lumaStride), picture.width);
+    }
+    if (!out_) throw MediaError("write error");
+    return;
+  }
+  if (header_.chroma != Y4mChroma::k420Jpeg) throw MediaError("pictures are written as C420jpeg or Cmono");
+  const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
+  cb_.resize(chroma);
+  cr_.resize(chroma);
+  UpsampleYvu9To420(picture, cb_.data(), cr_.data());
+  out_.write("FRAME\n", 6);
+  for (int y = 0; y < picture.height; ++y) {
+    out_.write(reinterpret_cast<const char*>(picture.luma + y * picture.lumaStride), picture.width);
+  }
+  out_.write(reinterpret_cast<const char*>(cb_.data()), static_cast<std::streamsize>(chroma));
+  out_.write(reinterpret_cast<const char*>(cr_.data()), static_cast<std::streamsize>(chroma));
+  if (!out_) throw MediaError("write error");
+}
+
+}  // namespace zdc
