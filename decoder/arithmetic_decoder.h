@@ -8,6 +8,23 @@
 
 namespace zdc {
 
+// Where the adaptive bins of the coefficient models live; the encoder uses
+// the same layout. A bin is one byte: the MPS in bit 7, the probability state
+// index in bits 0..6.
+struct ArithmeticBins {
+  static constexpr int kDcCount = 64;
+  static constexpr int kAcCount = 272;
+  static constexpr int kDcLadder = 20;          // DC magnitude category ladder
+  static constexpr int kAcLowLadder = 189;      // AC ladder, positions 1..5
+  static constexpr int kAcHighLadder = 217;     // AC ladder, positions 6..63
+  static constexpr int kAcLowLastPosition = 5;  // last position on the low ladder
+  static constexpr int kMagnitudeBits = 14;     // from a ladder bin to its bits
+  static constexpr int kSign = 245;             // AC sign, fixed estimate
+  // A magnitude category reaching this value is corrupt; the largest codable
+  // |value| is therefore 0x8000.
+  static constexpr int32_t kMagnitudeLimit = 0x8000;
+};
+
 class ArithmeticDecoder {
  public:
   ArithmeticDecoder();
@@ -19,11 +36,26 @@ class ArithmeticDecoder {
   void BeginSection(const SampleView& sample, uint32_t* readOffset, bool delta);
 
   // Decodes the next block into `block` (64 coefficients, all written).
-  // False on a corrupt block; the loop over the section then stops. Reading
-  // past the sample throws SampleOverrun.
+  // False on a corrupt block; the loop over the section then stops, and any
+  // further call for the section fails too. Reading past the sample throws
+  // SampleOverrun.
   bool DecodeBlock(int16_t* block);
 
  private:
+  // The code register, the interval register and the bit counter, copied into
+  // locals for the length of one block and stored back after a good block.
+  struct Registers {
+    int32_t code;
+    uint32_t interval;
+    int32_t ct;
+  };
+
+  template <bool kDelta>
+  bool DecodeBlockImpl(int16_t* block);
+  int Decide(Registers& r, uint8_t* bin);
+  uint32_t NextByte();
+  bool Fail();
+
   // See arithmetic_decoder.cpp for the meaning of each register.
   SampleView sample_{nullptr, 0};
   uint32_t* readOffset_ = nullptr;
@@ -35,8 +67,8 @@ class ArithmeticDecoder {
   int16_t dcPredictor_ = 0;
   uint32_t dcContext_ = 0;
   bool delta_ = false;
-  uint8_t dcStats_[64];
-  uint8_t acStats_[272];
+  uint8_t dcStats_[ArithmeticBins::kDcCount];
+  uint8_t acStats_[ArithmeticBins::kAcCount];
 };
 
 }  // namespace zdc
