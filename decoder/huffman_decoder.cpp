@@ -1,0 +1,219 @@
+#include "huffman_decoder.h"
+
+#include <cstring>
+
+#include "coefficient_block.h"
+#include "huffman_tables.h"
+
+namespace zdc {
+namespace {
+
+enum CodeKind : uint8_t { kRunLevel, kEndOfBlock, kEscape, kLongCode, kInvalid };
+
+struct AcEntry {
+  uint8_t kind;
+  uint8_t run;
+  uint8_t level;
+  uint8_t length;  // code length without the sign bit
+};
+
+// AC codes are resolved by table lookup: the first table, indexed by the next
+// 8 bits, resolves every code that does not start with six zeros (all of them
+// are at most 8 bits long); the codes that do are 10 to 16 bits long and are
+// resolved by the second table, indexed by the 10 bits after the six zeros.
+// Patterns with twelve leading zeros are not codes.
+struct AcTables {
+  AcEntry first[256];
+  AcEntry longCodes[1024];
+};
+
+// DC size tables, indexed by the next 8 bits: size in the low byte, code
+// length in the high byte.
+struct DcTables {
+  uint16_t luminance[256];
+  uint16_t chrominance[256];
+};
+
+void FillDcTable(uint16_t table[256], const DcSizeCode codes[9], uint8_t fullPattern,
+                 uint8_t fullLength) {
+  for (int size = 0; size < 9; ++size) {
+    const int shift = 8 - codes[size].length;
+    for (int low = 0; low < (1 << shift); ++low) {
+      table[(codes[size].code << shift) | low] =
+          static_cast<uint16_t>(codes[size].length << 8 | size);
+    }
+  }
+  const int shift = 8 - fullLength;
+  for (int low = 0; low < (1 << shift); ++low) {
+    table[(fullPattern << shift) | low] = static_cast<uint16_t>(fullLength << 8 | 8);
+  }
+}
+
+DcTables BuildDcTables() {
+  DcTables tables{};
+  FillDcTable(tables.luminance, kDcSizeLuminance, 0x7F, 7);
+  FillDcTable(tables.chrominance, kDcSizeChrominance, 0xFF, 8);
+  return tables;
+}
+
+AcTables BuildAcTables() {
+  AcTables tables;
+  for (AcEntry& e : tables.first) e = {kInvalid, 0, 0, 0};
+  for (AcEntry& e : tables.longCodes) e = {kInvalid, 0, 0, 0};
+  for (int low = 0; low < 64; ++low) tables.first[0x80 | low] = {kEndOfBlock, 0, 0, 2};
+  for (int low = 0; low < 4; ++low) tables.first[0x04 | low] = {kEscape, 0, 0, 6};
+  for (int low = 0; low < 4; ++low) tables.first[low] = {kLongCode, 0, 0, 0};
+  for (const DctCoeffCode& c : kDctCoeffNext) {
+    const AcEntry entry = {kRunLevel, c.run, c.level, c.length};
+    if (c.length <= 8) {
+      const int shift = 8 - c.length;
+      for (int low = 0; low < (1 << shift); ++low) tables.first[(c.code << shift) | low] = entry;
+    } else {
+      // 16-bit window; the six leading zeros are dropped from the index.
+      const int shift = 16 - c.length;
+      for (int low = 0; low < (1 << shift); ++low) {
+        tables.longCodes[((c.code << shift) | low) & 0x3FF] = entry;
+      }
+    }
+  }
+  return tables;
+}
+
+const AcTables& Ac() {
+  static const AcTables tables = BuildAcTables();
+  return tables;
+}
+
+const DcTables& Dc() {
+  static const DcTables tables = BuildDcTables();
+  return tables;
+}
+
+}  // namespace
+
+void HuffmanDecoder::BeginSection(const SampleView& sample, uint32_t* readOffset, bool luminance,
+                                  bool delta) {
+  sample_ = sample;
+  readOffset_ = readOffset;
+  dcSizeTable_ = luminance ? Dc().luminance : Dc().chrominance;
+  dcPredictor_ = 128;
+  consumed_ = 0;
+  delta_ = delta;
+  Ac();  // build the AC tables before the first block
+  bits_ = sample.Be64(*readOffset);
+  *readOffset += 8;
+}
+
+bool HuffmanDecoder::DecodeBlock(int16_t* block) {
+  return delta_ ? DecodeBlockImpl<true>(block) : DecodeBlockImpl<false>(block);
+}
+
+template <bool kDelta>
+bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
+  const AcTables& ac = Ac();
+  uint64_t bits = bits_;
+  uint32_t consumed = consumed_;
+  uint32_t offset = *readOffset_;
+
+  // At most one 32-bit word per check; afterwards at least 32 bits are
+  // buffered, enough for the longest code (28 bits) and what follows it
+  // without a check (a sign bit or the end-of-block skip).
+  auto refill = [&] {
+    if (consumed >= 32) {
+      const uint64_t word = sample_.Be32(offset);
+      offset += 4;
+      consumed -= 32;
+      bits |= word << consumed;
+    }
+  };
+  auto consume = [&](uint32_t n) {
+    bits <<= n;
+    consumed += n;
+  };
+
+  std::memset(block, 0, kBlockCoefficients * sizeof(int16_t));
+
+  refill();
+  const uint16_t dcEntry = dcSizeTable_[bits >> 56];
+  consume(dcEntry >> 8);
+  const uint32_t size = dcEntry & 0xFF;
+  int32_t difference = 0;
+  if (size != 0) {
+    const int32_t value = static_cast<int32_t>(bits >> (64 - size));
+    consume(size);
+    difference = (value >> (size - 1)) ? value : value - ((1 << size) - 1);
+  }
+  if (kDelta) {
+    block[0] = static_cast<int16_t>(-difference);
+  } else {
+    dcPredictor_ = static_cast<int16_t>(dcPredictor_ - difference);
+    block[0] = dcPredictor_;
+  }
+
+  uint32_t k = 1;
+  for (;;) {
+    refill();
+    const uint32_t top = static_cast<uint32_t>(bits >> 32);
+    AcEntry entry = ac.first[top >> 24];
+    uint32_t run;
+    int32_t level;
+    uint32_t length;
+    switch (entry.kind) {
+      case kEndOfBlock:
+        consume(2);
+        goto done;
+      case kEscape: {
+        run = (top >> 20) & 63;
+        const uint32_t l = (top >> 12) & 0xFF;
+        const uint32_t b = (top >> 4) & 0xFF;
+        if (l == 0x00) {
+          level = static_cast<int32_t>(b);
+          length = 28;
+        } else if (l == 0x80) {
+          level = b == 0 ? 128 : b <= 128 ? static_cast<int32_t>(b) - 256 : static_cast<int32_t>(b);
+          length = 28;
+        } else {
+          level = static_cast<int8_t>(l);
+          length = 20;
+        }
+        break;
+      }
+      case kLongCode:
+        entry = ac.longCodes[(top >> 16) & 0x3FF];
+        if (entry.kind == kInvalid) return false;
+        [[fallthrough]];
+      default:
+        run = entry.run;
+        length = entry.length + 1u;
+        level = ((top >> (32 - length)) & 1) ? -int32_t{entry.level} : int32_t{entry.level};
+        break;
+    }
+    const uint32_t p = k + run;
+    if (p > 63) return false;
+    block[kZigzag[p]] = static_cast<int16_t>(level);
+    consume(length);
+    k = p + 1;
+    if (k == 64) {
+      consume(2);  // the end-of-block code after position 63 is not looked at
+      break;
+    }
+  }
+done:
+  bits_ = bits;
+  consumed_ = consumed;
+  *readOffset_ = offset;
+  return true;
+}
+
+void HuffmanDecoder::EndSection() {
+  const uint32_t q = *readOffset_;
+  for (uint32_t j = 0; j <= 8; ++j) {
+    if (sample_.Byte(q + j) == 0xED) {
+      *readOffset_ = q + j + 1;
+      return;
+    }
+  }
+  *readOffset_ = q + 9;
+}
+
+}  // namespace zdc

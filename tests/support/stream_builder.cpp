@@ -1,0 +1,167 @@
+#include "stream_builder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "huffman_tables.h"
+
+namespace zdc::test {
+
+void HuffmanSectionWriter::Check() {
+  if (consumed_ >= 32) {
+    consumed_ -= 32;
+    readOffset_ += 4;
+  }
+}
+
+void HuffmanSectionWriter::PutDc(int difference) {
+  const int magnitude = std::abs(difference);
+  int size = 0;
+  while ((1 << size) <= magnitude) ++size;
+  const DcSizeCode& code = luminance_ ? kDcSizeLuminance[size] : kDcSizeChrominance[size];
+  bits_.Put(code.code, code.length);
+  Consume(code.length);
+  if (size) {
+    const uint32_t value = difference > 0 ? static_cast<uint32_t>(difference)
+                                          : static_cast<uint32_t>(difference + (1 << size) - 1);
+    bits_.Put(value, size);
+    Consume(size);
+  }
+}
+
+void HuffmanSectionWriter::PutAc(int run, int level) {
+  Check();
+  const int magnitude = std::abs(level);
+  for (const DctCoeffCode& code : kDctCoeffNext) {
+    if (code.run == run && code.level == magnitude) {
+      bits_.Put(code.code, code.length);
+      bits_.PutBit(level < 0);
+      Consume(code.length + 1);
+      return;
+    }
+  }
+  bits_.Put(kEscapeCode, kEscapeLength);
+  bits_.Put(static_cast<uint32_t>(run), 6);
+  if (magnitude < 128) {
+    bits_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
+    Consume(20);
+  } else if (level > 0) {
+    bits_.Put(0x00, 8);
+    bits_.Put(static_cast<uint32_t>(level), 8);
+    Consume(28);
+  } else {
+    bits_.Put(0x80, 8);
+    bits_.Put(static_cast<uint32_t>(level + 256), 8);
+    Consume(28);
+  }
+}
+
+void HuffmanSectionWriter::StartBlock(int dcDifference) {
+  Check();
+  PutDc(dcDifference);
+}
+
+void HuffmanSectionWriter::Block(int dcDifference, const std::vector<std::pair<int, int>>& ac) {
+  StartBlock(dcDifference);
+  int position = 0;
+  for (const auto& [run, level] : ac) {
+    PutAc(run, level);
+    position += run + 1;
+  }
+  if (position == 63) {
+    bits_.Put(0x2, 2);  // the decoder skips these two bits without a check
+    Consume(2);
+  } else {
+    EndOfBlock();
+  }
+}
+
+void HuffmanSectionWriter::RawAc(uint32_t bits, int count) {
+  Check();
+  bits_.Put(bits, count);
+  Consume(count);
+}
+
+void HuffmanSectionWriter::EndOfBlock() {
+  Check();
+  bits_.Put(kEndOfBlockCode, kEndOfBlockLength);
+  Consume(kEndOfBlockLength);
+}
+
+std::vector<uint8_t> HuffmanSectionWriter::Finish() const {
+  std::vector<uint8_t> out = bits_.Words();
+  // Every bit used lies in the words the decoder loaded, so this only pads.
+  out.resize(readOffset_, 0);
+  out.push_back(0xED);
+  return out;
+}
+
+std::vector<uint8_t> KeyPlane(uint8_t coder, const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> out(4 + stream.size(), 0);
+  out[0] = coder;
+  std::copy(stream.begin(), stream.end(), out.begin() + 4);
+  return out;
+}
+
+namespace {
+
+std::vector<uint8_t> Header(uint16_t quality, uint16_t frameIndex, const uint32_t sizes[3]) {
+  std::vector<uint8_t> out = {'T', 'E', 'S', 'T'};
+  PutLe16(out, quality);
+  PutLe16(out, frameIndex);
+  for (int i = 0; i < 3; ++i) PutLe32(out, sizes[i]);
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> KeyFrame(uint16_t quality, const std::vector<std::vector<uint8_t>>& planes) {
+  uint32_t sizes[3] = {0, 0, 0};
+  for (size_t i = 0; i < planes.size() && i < 3; ++i) sizes[i] = static_cast<uint32_t>(planes[i].size());
+  std::vector<uint8_t> out = Header(quality, 0, sizes);
+  for (const auto& plane : planes) out.insert(out.end(), plane.begin(), plane.end());
+  return out;
+}
+
+std::vector<uint8_t> DeltaFrame(uint16_t quality, uint16_t frameIndex,
+                                const std::vector<DeltaSectionSpec>& sections) {
+  std::vector<std::vector<uint8_t>> bodies;
+  uint32_t offset = 20;
+  uint32_t sizes[3] = {0, 0, 0};
+  for (size_t i = 0; i < sections.size() && i < 3; ++i) {
+    const DeltaSectionSpec& spec = sections[i];
+    std::vector<uint8_t> body;
+    const uint32_t maskOffset = offset + 16 + static_cast<uint32_t>(spec.stream.size());
+    PutLe32(body, spec.coded ? maskOffset : 0);
+    PutLe16(body, static_cast<uint32_t>(spec.mask.size()));
+    body.push_back(spec.fdTag ? 'F' : 0);
+    body.push_back(spec.fdTag ? 'D' : 0);
+    PutLe32(body, spec.coded ? 1 : 0);
+    body.push_back(spec.coder);
+    body.push_back(spec.maskStorage);
+    PutLe16(body, 0);
+    if (spec.coded) {
+      body.insert(body.end(), spec.stream.begin(), spec.stream.end());
+      body.insert(body.end(), spec.mask.begin(), spec.mask.end());
+    }
+    sizes[i] = static_cast<uint32_t>(body.size());
+    offset += sizes[i];
+    bodies.push_back(std::move(body));
+  }
+  std::vector<uint8_t> out = Header(quality, frameIndex, sizes);
+  for (const auto& body : bodies) out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+std::vector<uint8_t> RawMask(int blocksPerRow, int blockRows,
+                             const std::vector<std::pair<int, int>>& codedBlocks) {
+  const int wordsPerRow = (blocksPerRow + 31) / 32;
+  std::vector<uint8_t> mask(static_cast<size_t>(4 * wordsPerRow * blockRows), 0);
+  for (const auto& [row, column] : codedBlocks) {
+    const size_t byte = static_cast<size_t>(4 * wordsPerRow * row + column / 8);
+    mask[byte] |= static_cast<uint8_t>(1 << (column % 8));
+  }
+  return mask;
+}
+
+}  // namespace zdc::test

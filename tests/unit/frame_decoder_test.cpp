@@ -1,0 +1,289 @@
+// The frame driver: headers, the delta chain, where planes are decoded, the
+// copy-outs, mask display and denoise, and damaged frames.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "frame_decoder.h"
+#include "stream_builder.h"
+
+namespace zdc {
+namespace {
+
+using test::DeltaFrame;
+using test::DeltaSectionSpec;
+using test::HuffmanSectionWriter;
+using test::KeyFrame;
+using test::KeyPlane;
+using test::RawMask;
+
+// A Huffman key plane of flat blocks with the given values, in block order.
+std::vector<uint8_t> FlatKeyPlane(const std::vector<int>& values, bool luminance) {
+  HuffmanSectionWriter writer(luminance);
+  int predictor = 128;
+  for (int v : values) {
+    writer.Block(test::KeyDcDifference(predictor, v));
+    predictor = v;
+  }
+  return KeyPlane(0, writer.Finish());
+}
+
+std::vector<uint8_t> FlatKeyPlane(int blocks, int value, bool luminance) {
+  return FlatKeyPlane(std::vector<int>(blocks, value), luminance);
+}
+
+// A delta section that moves each listed block's DC by `change` quantized steps.
+DeltaSectionSpec DcDeltaSection(int blocksPerRow, int blockRows,
+                                const std::vector<std::pair<int, int>>& blocks, int change) {
+  HuffmanSectionWriter writer(true);
+  for (size_t i = 0; i < blocks.size(); ++i) writer.Block(-change);  // coefficient 0 = -d
+  DeltaSectionSpec spec;
+  spec.stream = writer.Finish();
+  spec.mask = RawMask(blocksPerRow, blockRows, blocks);
+  return spec;
+}
+
+DeltaSectionSpec EmptySection() {
+  DeltaSectionSpec spec;
+  spec.coded = false;
+  return spec;
+}
+
+class Picture {
+ public:
+  Picture(int width, int height, bool chroma, int stride = 0)
+      : width_(width), height_(height), stride_(stride ? stride : width),
+        bytes_(static_cast<size_t>(height) * stride_ * (chroma ? 18 : 16) / 16, 0) {}
+  uint8_t* data() { return bytes_.data(); }
+  int stride() const { return stride_; }
+  uint8_t Luma(int x, int y) const { return bytes_[static_cast<size_t>(y) * stride_ + x]; }
+  uint8_t Chroma(int plane, int x, int y) const {
+    const size_t lumaSize = static_cast<size_t>(height_) * stride_;
+    return bytes_[lumaSize + plane * (lumaSize / 16) + static_cast<size_t>(y) * (stride_ / 4) + x];
+  }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  int width_, height_, stride_;
+  std::vector<uint8_t> bytes_;
+};
+
+int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture& picture) {
+  // The frame in a heap block of exactly its length.
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() ? frame.size() : 1]);
+  std::memcpy(copy.get(), frame.data(), frame.size());
+  return decoder.Decode(copy.get(), static_cast<uint32_t>(frame.size()), picture.data(),
+                        picture.stride());
+}
+
+TEST(FrameDecoder, SmallFramesWithoutBlocks) {
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(64, 64, true), 0u);
+  ASSERT_EQ(decoder.SetQuality(0.5), 0u);
+  Picture picture(64, 64, true);
+  // A key frame whose luma plane carries no coefficients and no chroma.
+  const auto key = KeyFrame(50, {KeyPlane(2, {})});
+  ASSERT_EQ(key.size(), 24u);
+  EXPECT_EQ(Decode(decoder, key, picture), 24);
+  // Then a delta frame whose luma section is empty.
+  const auto delta = DeltaFrame(50, 1, {EmptySection()});
+  ASSERT_EQ(delta.size(), 36u);
+  EXPECT_EQ(Decode(decoder, delta, picture), 36);
+  // A delta frame with no section at all.
+  EXPECT_EQ(Decode(decoder, DeltaFrame(50, 2, {}), picture), 20);
+  EXPECT_EQ(picture.bytes(), std::vector<uint8_t>(picture.bytes().size(), 0));
+}
+
+TEST(FrameDecoder, DeltaChain) {
+  struct Case {
+    std::vector<int> indices;
+    std::vector<bool> decoded;
+  };
+  const Case cases[] = {
+      {{0, 1, 2, 4, 5, 0, 1}, {true, true, true, false, false, true, true}},
+      {{0, 1, 3, 3}, {true, true, false, false}},  // only a key frame repairs the chain
+      {{1, 2}, {true, true}},                      // a chain may start without a key frame
+      {{2, 0}, {false, true}},
+  };
+  for (const Case& c : cases) {
+    FrameDecoder decoder;
+    ASSERT_EQ(decoder.SetSize(16, 16, false), 0u);
+    decoder.SetQuality(0.5);
+    Picture picture(16, 16, false);
+    for (size_t i = 0; i < c.indices.size(); ++i) {
+      const int index = c.indices[i];
+      const auto frame = index == 0 ? KeyFrame(50, {KeyPlane(2, {})})
+                                    : DeltaFrame(50, static_cast<uint16_t>(index), {EmptySection()});
+      const int32_t expected = c.decoded[i] ? static_cast<int32_t>(frame.size()) : 20;
+      EXPECT_EQ(Decode(decoder, frame, picture), expected) << "frame " << i;
+    }
+  }
+}
+
+TEST(FrameDecoder, QualityFromTheHeader) {
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(8, 8, false), 0u);
+  decoder.SetQuality(0.5);
+  Picture picture(8, 8, false);
+  const auto frame = [](uint16_t q) { return KeyFrame(q, {KeyPlane(2, {})}); };
+  Decode(decoder, frame(29), picture);
+  EXPECT_EQ(decoder.QualityHundredths(), 28);
+  EXPECT_EQ(decoder.DequantTable()[1], 19);
+  Decode(decoder, frame(150), picture);  // refused: the previous table stays
+  EXPECT_EQ(decoder.QualityHundredths(), 28);
+  Decode(decoder, frame(100), picture);
+  EXPECT_EQ(decoder.QualityHundredths(), 100);
+  EXPECT_EQ(decoder.DequantTable()[1], 8);
+}
+
+TEST(FrameDecoder, PlanesLandInTheOutputLayout) {
+  // Sizes that decode straight into the output, through the luma plane, and
+  // through the chroma scratch planes; strides wider than the picture.
+  struct Case {
+    int width, height, stride;
+  };
+  const Case cases[] = {{64, 32, 64}, {64, 32, 80}, {176, 144, 176}, {100, 50, 100},
+                        {100, 50, 108}, {40, 8, 40}, {8, 8, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " stride " << c.stride);
+    FrameDecoder decoder;
+    ASSERT_EQ(decoder.SetSize(c.width, c.height, true), 0u);
+    decoder.SetQuality(0.5);
+    const int lumaCols = (c.width + 7) / 8, lumaRows = (c.height + 7) / 8;
+    const int chromaCols = (c.width + 31) / 32, chromaRows = (c.height + 31) / 32;
+    // Luma blocks take the value of their block column times 4 plus their
+    // row; chroma planes are flat 60 and 200.
+    std::vector<int> lumaValues;
+    for (int r = 0; r < lumaRows; ++r) {
+      for (int col = 0; col < lumaCols; ++col) lumaValues.push_back((4 * col + r) % 256);
+    }
+    const auto frame = KeyFrame(50, {FlatKeyPlane(lumaValues, true),
+                                     FlatKeyPlane(chromaCols * chromaRows, 60, false),
+                                     FlatKeyPlane(chromaCols * chromaRows, 200, false)});
+    Picture picture(c.width, c.height, true, c.stride);
+    std::vector<uint8_t> before = picture.bytes();
+    EXPECT_EQ(Decode(decoder, frame, picture), static_cast<int32_t>(frame.size()));
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.stride; ++x) {
+        if (x < c.width) {
+          ASSERT_EQ(picture.Luma(x, y), (4 * (x / 8) + y / 8) % 256) << x << "," << y;
+        } else {
+          ASSERT_EQ(picture.Luma(x, y), 0) << "padding " << x << "," << y;
+        }
+      }
+    }
+    for (int y = 0; y < c.height / 4; ++y) {
+      for (int x = 0; x < c.width / 4; ++x) {
+        ASSERT_EQ(picture.Chroma(0, x, y), 60);
+        ASSERT_EQ(picture.Chroma(1, x, y), 200);
+      }
+    }
+  }
+}
+
+TEST(FrameDecoder, DeltaFramesChangeOnlyMaskedBlocks) {
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(32, 16, false), 0u);
+  decoder.SetQuality(0.5);
+  Picture picture(32, 16, false);
+  ASSERT_GT(Decode(decoder, KeyFrame(50, {FlatKeyPlane(8, 100, true)}), picture), 0);
+  const auto delta = DeltaFrame(50, 1, {DcDeltaSection(4, 2, {{0, 1}, {1, 3}}, 20)});
+  EXPECT_EQ(Decode(decoder, delta, picture), static_cast<int32_t>(delta.size()));
+  for (int by = 0; by < 2; ++by) {
+    for (int bx = 0; bx < 4; ++bx) {
+      const bool changed = (by == 0 && bx == 1) || (by == 1 && bx == 3);
+      EXPECT_EQ(picture.Luma(8 * bx + 3, 8 * by + 3), changed ? 120 : 100) << bx << "," << by;
+    }
+  }
+  // The change accumulates in the coefficient store.
+  const auto again = DeltaFrame(50, 2, {DcDeltaSection(4, 2, {{0, 1}}, -50)});
+  Decode(decoder, again, picture);
+  EXPECT_EQ(picture.Luma(8 + 3, 3), 70);
+  EXPECT_EQ(picture.Luma(24 + 3, 8 + 3), 120);
+}
+
+TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
+  // 40 pixels: 5 block columns, one mask word per row; bit 5 must not decode.
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(40, 8, false), 0u);
+  decoder.SetQuality(0.5);
+  Picture picture(40, 8, false);
+  Decode(decoder, KeyFrame(50, {FlatKeyPlane(5, 100, true)}), picture);
+  DeltaSectionSpec spec = DcDeltaSection(5, 1, {{0, 4}}, 10);
+  spec.mask[0] |= 0xE0;  // columns 5..7 do not exist
+  spec.mask[3] = 0xFF;
+  Decode(decoder, DeltaFrame(50, 1, {spec}), picture);
+  for (int bx = 0; bx < 5; ++bx) EXPECT_EQ(picture.Luma(8 * bx, 4), bx == 4 ? 110 : 100);
+}
+
+TEST(FrameDecoder, MaskDisplayMarksCodedBlocksAndKeepsACleanReference) {
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(32, 8, false), 0u);
+  decoder.SetQuality(0.5);
+  decoder.SetDisplayMask(true);
+  Picture picture(32, 8, false);
+  Decode(decoder, KeyFrame(50, {FlatKeyPlane(4, 100, true)}), picture);
+  Decode(decoder, DeltaFrame(50, 1, {DcDeltaSection(4, 1, {{0, 2}}, 10)}), picture);
+  EXPECT_EQ(picture.Luma(16, 0), 0) << "marked";
+  EXPECT_EQ(picture.Luma(17, 0), 110);
+  EXPECT_EQ(picture.Luma(16 + 7, 0), 0);
+  EXPECT_EQ(picture.Luma(0, 0), 100);
+  // An empty mask restores the clean picture, the change included.
+  Decode(decoder, DeltaFrame(50, 2, {DcDeltaSection(4, 1, {}, 0)}), picture);
+  EXPECT_EQ(picture.Luma(16, 0), 110);
+  EXPECT_EQ(picture.Luma(0, 0), 100);
+}
+
+TEST(FrameDecoder, DenoiseSmoothsLumaOnly) {
+  FrameDecoder plain, smoothed;
+  Picture a(32, 32, true), b(32, 32, true);
+  const auto frame = KeyFrame(50, {FlatKeyPlane({100, 104, 100, 104, 100, 104, 100, 104, 100, 104,
+                                                 100, 104, 100, 104, 100, 104},
+                                                true),
+                                   FlatKeyPlane(1, 60, false), FlatKeyPlane(1, 70, false)});
+  for (FrameDecoder* d : {&plain, &smoothed}) {
+    ASSERT_EQ(d->SetSize(32, 32, true), 0u);
+    d->SetQuality(0.5);
+  }
+  smoothed.SetDenoise(true);
+  Decode(plain, frame, a);
+  Decode(smoothed, frame, b);
+  EXPECT_EQ(a.Luma(7, 5), 100);
+  EXPECT_EQ(b.Luma(7, 5), (100 * 4 + 104 * 4 + 3) / 8) << "the window straddles two blocks";
+  EXPECT_EQ(b.Luma(7, 0), 100) << "row 0 is not filtered";
+  EXPECT_TRUE(std::equal(a.bytes().begin() + 32 * 32, a.bytes().end(), b.bytes().begin() + 32 * 32))
+      << "chroma is never filtered";
+}
+
+TEST(FrameDecoder, DamagedFramesNeverReadOutsideTheSample) {
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.SetSize(64, 32, true), 0u);
+  decoder.SetQuality(0.5);
+  const auto frame =
+      KeyFrame(50, {FlatKeyPlane(32, 90, true), FlatKeyPlane(2, 60, false), FlatKeyPlane(2, 70, false)});
+  Picture picture(64, 32, true);
+  for (size_t cut = 0; cut < frame.size(); ++cut) {
+    std::vector<uint8_t> part(frame.begin(), frame.begin() + cut);
+    EXPECT_EQ(Decode(decoder, part, picture), 0) << "cut at " << cut;
+  }
+  EXPECT_EQ(Decode(decoder, frame, picture), static_cast<int32_t>(frame.size()))
+      << "the decoder stays usable";
+}
+
+TEST(FrameDecoder, RefusesFramesWithoutAUsableSize) {
+  FrameDecoder decoder;
+  Picture picture(16, 16, true);
+  const auto frame = KeyFrame(50, {KeyPlane(2, {})});
+  EXPECT_EQ(Decode(decoder, frame, picture), 0) << "no SetSize yet";
+  EXPECT_NE(decoder.SetSize(0, 16, true), 0u);
+  EXPECT_NE(decoder.SetSize(16, -4, true), 0u);
+  EXPECT_EQ(Decode(decoder, frame, picture), 0);
+  ASSERT_EQ(decoder.SetSize(16, 16, true), 0u);
+  EXPECT_EQ(decoder.Decode(frame.data(), static_cast<uint32_t>(frame.size()), picture.data(), 8), 0)
+      << "an output pitch narrower than the picture";
+  EXPECT_EQ(Decode(decoder, frame, picture), 24);
+}
+
+}  // namespace
+}  // namespace zdc

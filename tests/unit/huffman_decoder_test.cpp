@@ -1,0 +1,212 @@
+// The Huffman coefficient decoder: DC prediction, every AC code and escape
+// form, run limits, the read schedule and the end-of-section byte.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "coefficient_block.h"
+#include "huffman_decoder.h"
+#include "huffman_tables.h"
+#include "stream_builder.h"
+
+namespace zdc {
+namespace {
+
+using test::BitWriter;
+using test::HuffmanSectionWriter;
+
+struct alignas(16) Block {
+  int16_t v[64];
+};
+
+class HuffmanDecoding : public ::testing::Test {
+ protected:
+  void Begin(const std::vector<uint8_t>& stream, bool luminance, bool delta) {
+    data_ = stream;
+    offset_ = 0;
+    decoder_.BeginSection(SampleView(data_.data(), static_cast<uint32_t>(data_.size())), &offset_,
+                          luminance, delta);
+  }
+  Block Next() {
+    Block b;
+    EXPECT_TRUE(decoder_.DecodeBlock(b.v));
+    return b;
+  }
+
+  std::vector<uint8_t> data_;
+  uint32_t offset_ = 0;
+  HuffmanDecoder decoder_;
+};
+
+TEST_F(HuffmanDecoding, DcPrediction) {
+  struct Case {
+    bool luminance, delta;
+    std::vector<int> differences;
+    std::vector<int16_t> dc;
+  };
+  const Case cases[] = {
+      {true, false, {0}, {128}},
+      {true, false, {5, -3}, {123, 126}},      // the difference is subtracted
+      {false, false, {255, -255, 1}, {-127, 128, 127}},
+      {true, true, {5, 0, -200}, {-5, 0, 200}},  // delta sections are not predicted
+      {false, true, {-1}, {1}},
+  };
+  for (const Case& c : cases) {
+    HuffmanSectionWriter writer(c.luminance);
+    for (int d : c.differences) writer.Block(d);
+    Begin(writer.Finish(), c.luminance, c.delta);
+    for (size_t i = 0; i < c.dc.size(); ++i) {
+      const Block b = Next();
+      EXPECT_EQ(b.v[0], c.dc[i]) << "block " << i;
+      for (int k = 1; k < 64; ++k) EXPECT_EQ(b.v[k], 0);
+    }
+  }
+}
+
+TEST_F(HuffmanDecoding, EveryRunLevelCodeLandsOnItsScanPosition) {
+  for (const DctCoeffCode& code : kDctCoeffNext) {
+    for (int sign : {1, -1}) {
+      HuffmanSectionWriter writer(true);
+      writer.Block(0, {{code.run, sign * code.level}});
+      Begin(writer.Finish(), true, true);
+      const Block b = Next();
+      for (int k = 0; k < 64; ++k) {
+        const int expected = k == kZigzag[1 + code.run] ? sign * code.level : 0;
+        ASSERT_EQ(b.v[k], expected) << "run " << int{code.run} << " level " << int{code.level};
+      }
+    }
+  }
+}
+
+TEST_F(HuffmanDecoding, EscapeForms) {
+  struct Case {
+    uint32_t bits;  // the 8 or 16 bits after the run
+    int width;
+    int16_t level;
+  };
+  const Case cases[] = {{0x7F, 8, 127},     {0x81, 8, -127},    {0x01, 8, 1},
+                        {0xFF, 8, -1},      {0x00C8, 16, 200},  {0x0005, 16, 5},
+                        {0x8038, 16, -200}, {0x8001, 16, -255}, {0x8080, 16, -128},
+                        {0x8000, 16, 128},  {0x8081, 16, 129},  {0x80FF, 16, 255}};
+  for (const Case& c : cases) {
+    HuffmanSectionWriter writer(true);
+    writer.StartBlock(0);
+    writer.RawAc(0x6, 3);  // run 0 level 1
+    writer.RawAc((kEscapeCode << 6 | 3) << c.width | c.bits, 12 + c.width);  // run 3
+    writer.EndOfBlock();
+    writer.Block(0, {{0, 2}});
+    Begin(writer.Finish(), true, true);
+    const Block b = Next();
+    EXPECT_EQ(b.v[kZigzag[5]], c.level) << std::hex << c.bits;
+    EXPECT_EQ(Next().v[kZigzag[1]], 2) << "the next block starts right after the escape";
+  }
+}
+
+TEST_F(HuffmanDecoding, PositionSixtyThreeEndsTheBlockAndSkipsTwoBits) {
+  HuffmanSectionWriter writer(true);
+  writer.Block(0, {{62, 1}});  // scan position 63
+  writer.Block(0, {{0, 7}});
+  Begin(writer.Finish(), true, true);
+  const Block b = Next();
+  EXPECT_EQ(b.v[kZigzag[63]], 1);
+  EXPECT_EQ(Next().v[1], 7);
+}
+
+TEST_F(HuffmanDecoding, FailuresKeepTheStateOfTheLastGoodBlock) {
+  struct Case {
+    const char* name;
+    uint32_t bits;
+    int count;
+  };
+  const Case cases[] = {
+      {"escape run 62 at position 2", (kEscapeCode << 6 | 62) << 8 | 0x05, 20},
+      {"twelve leading zeros", 0x0008, 16},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HuffmanSectionWriter writer(true);
+    writer.Block(10);
+    writer.StartBlock(0);
+    writer.RawAc(0x6, 3);  // run 0 level 1
+    writer.RawAc(c.bits, c.count);
+    writer.EndOfBlock();
+    Begin(writer.Finish(), true, false);
+    EXPECT_EQ(Next().v[0], 118);
+    const uint32_t offsetBefore = offset_;
+    Block b;
+    EXPECT_FALSE(decoder_.DecodeBlock(b.v));
+    EXPECT_EQ(offset_, offsetBefore);
+  }
+}
+
+TEST_F(HuffmanDecoding, BeginSectionLoadsEightBytesBigEndian) {
+  // The first byte is the most significant: 0000 0001 starts with the
+  // luminance DC size code 00 (size 1) and the value bit 0, so d = -1.
+  Begin({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0, 0, 0, 0, 0, 0, 0, 0}, true, true);
+  EXPECT_EQ(offset_, 8u);
+  Block b;
+  decoder_.DecodeBlock(b.v);
+  EXPECT_EQ(b.v[0], 1);
+}
+
+TEST_F(HuffmanDecoding, EndSectionFindsTheEndByte) {
+  struct Case {
+    int endAt;  // bytes after the read offset; -1 for none
+    uint32_t expected;
+  };
+  const Case cases[] = {{0, 9}, {3, 12}, {8, 17}, {-1, 17}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> stream(8 + 12, 0x00);
+    if (c.endAt >= 0) stream[8 + c.endAt] = 0xED;
+    Begin(stream, true, true);
+    decoder_.EndSection();
+    EXPECT_EQ(offset_, c.expected) << c.endAt;
+  }
+}
+
+TEST_F(HuffmanDecoding, ReadsPastTheSampleAreFaults) {
+  HuffmanSectionWriter writer(true);
+  for (int i = 0; i < 20; ++i) writer.Block(i % 2 ? 3 : -3, {{0, 1}, {1, -1}});
+  std::vector<uint8_t> stream = writer.Finish();
+  // Cut at every length: either the whole section decodes and ends, or a
+  // read past the end raises the fault; nothing else may happen.
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    std::vector<uint8_t> part(stream.begin(), stream.begin() + cut);
+    bool faulted = false;
+    try {
+      Begin(part, true, false);
+      for (int i = 0; i < 20; ++i) ASSERT_TRUE(decoder_.DecodeBlock(Block().v));
+      decoder_.EndSection();
+    } catch (const SampleOverrun&) {
+      faulted = true;
+    }
+    EXPECT_EQ(faulted, cut < stream.size()) << "cut at " << cut;
+  }
+}
+
+TEST(HuffmanTables, MatchTheSharedReferenceTable) {
+  std::ifstream file(std::string(ZDC_SHARED_TABLES_DIR) + "/dct_coeff_next.tsv");
+  if (!file) GTEST_SKIP() << "no shared tables beside the project";
+  std::string line;
+  std::getline(file, line);  // column names
+  int row = 0;
+  while (std::getline(file, line)) {
+    if (line.empty()) continue;
+    std::istringstream fields(line);
+    std::string code;
+    int run, level;
+    fields >> code >> run >> level;
+    ASSERT_LT(row, kDctCoeffNextCount);
+    const DctCoeffCode& ours = kDctCoeffNext[row++];
+    EXPECT_EQ(ours.length, code.size()) << line;
+    EXPECT_EQ(ours.code, std::stoul(code, nullptr, 2)) << line;
+    EXPECT_EQ(ours.run, run) << line;
+    EXPECT_EQ(ours.level, level) << line;
+  }
+  EXPECT_EQ(row, kDctCoeffNextCount);
+}
+
+}  // namespace
+}  // namespace zdc
