@@ -61,7 +61,7 @@ class FdBitReader {
         wordsInSample_(sample.Contains(maskOffset, 0) ? (sample.size() - maskOffset) / 4 : 0),
         position_(33),
         nextWord_(1) {
-    Refill();
+    Refill();  // w1, whose top bit is skipped
     buffer_ <<= 1;
     available_ = 31;
     Refill();

@@ -71,15 +71,6 @@ class LzwWriter {
 
 // ---- FD --------------------------------------------------------------------
 
-const FdCodeTables& FdTables() {
-  static const FdCodeTables tables = [] {
-    FdCodeTables t;
-    BuildFdCode(&t);
-    return t;
-  }();
-  return tables;
-}
-
 // Full codes of every byte value: a length's codes are consecutive numbers
 // from its firstcode, in the order the symbols are listed.
 struct FdCodebook {
@@ -89,7 +80,8 @@ struct FdCodebook {
 
 const FdCodebook& FdCodes() {
   static const FdCodebook book = [] {
-    const FdCodeTables& t = FdTables();
+    FdCodeTables t;
+    BuildFdCode(&t);
     FdCodebook b{};
     for (int i = 0; i < 256; ++i) {
       const uint8_t symbol = t.symbols[i];
@@ -133,11 +125,6 @@ class FdBitWriter {
   uint32_t word_ = 0;
   uint32_t used_ = 1;  // bits placed in word_
 };
-
-uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -222,8 +209,8 @@ std::vector<uint8_t> EncodeFdMask(const uint8_t* mask, uint32_t wordsPerRow, uin
     for (uint32_t j = 0; j < wordsPerRow; ++j) {
       // Undo the vertical pass (each row was XORed with the row below), then
       // the horizontal one (each bit was XORed with the bit before it).
-      uint32_t word = LoadLe32(row + 4 * j);
-      if (below) word ^= LoadLe32(below + 4 * j);
+      uint32_t word = SampleView::LoadLe32(row + 4 * j);
+      if (below) word ^= SampleView::LoadLe32(below + 4 * j);
       const uint32_t raw = word ^ (word >> 1) ^ (carry << 31);
       carry = word & 1;
       for (int b = 0; b < 4; ++b) {
