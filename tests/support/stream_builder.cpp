@@ -124,25 +124,25 @@ std::vector<uint8_t> KeyFrame(uint16_t quality, const std::vector<std::vector<ui
 }
 
 std::vector<uint8_t> DeltaFrame(uint16_t quality, uint16_t frameIndex,
-                                const std::vector<DeltaSectionSpec>& sections) {
+                                const std::vector<DeltaSectionInput>& sections) {
   std::vector<std::vector<uint8_t>> bodies;
   uint32_t offset = 20;
   uint32_t sizes[3] = {0, 0, 0};
   for (size_t i = 0; i < sections.size() && i < 3; ++i) {
-    const DeltaSectionSpec& spec = sections[i];
+    const DeltaSectionInput& section = sections[i];
     std::vector<uint8_t> body;
-    const uint32_t maskOffset = offset + 16 + static_cast<uint32_t>(spec.stream.size());
-    PutLe32(body, spec.coded ? maskOffset : 0);
-    PutLe16(body, static_cast<uint32_t>(spec.mask.size()));
-    body.push_back(spec.fdTag ? 'F' : 0);
-    body.push_back(spec.fdTag ? 'D' : 0);
-    PutLe32(body, spec.coded ? 1 : 0);
-    body.push_back(spec.coder);
-    body.push_back(spec.maskStorage);
+    const uint32_t maskOffset = offset + 16 + static_cast<uint32_t>(section.stream.size());
+    PutLe32(body, section.coded ? maskOffset : 0);
+    PutLe16(body, static_cast<uint32_t>(section.mask.size()));
+    body.push_back(section.fdTag ? 'F' : 0);
+    body.push_back(section.fdTag ? 'D' : 0);
+    PutLe32(body, section.coded ? 1 : 0);
+    body.push_back(section.coder);
+    body.push_back(section.maskStorage);
     PutLe16(body, 0);
-    if (spec.coded) {
-      body.insert(body.end(), spec.stream.begin(), spec.stream.end());
-      body.insert(body.end(), spec.mask.begin(), spec.mask.end());
+    if (section.coded) {
+      body.insert(body.end(), section.stream.begin(), section.stream.end());
+      body.insert(body.end(), section.mask.begin(), section.mask.end());
     }
     sizes[i] = static_cast<uint32_t>(body.size());
     offset += sizes[i];

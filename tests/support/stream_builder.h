@@ -53,7 +53,7 @@ inline int KeyDcDifference(int from, int to) { return from - to; }
 // A key-frame plane: the 4-byte PlaneHeader with `coder`, then `stream`.
 std::vector<uint8_t> KeyPlane(uint8_t coder, const std::vector<uint8_t>& stream);
 
-struct DeltaSectionSpec {
+struct DeltaSectionInput {
   bool coded = true;
   uint8_t coder = 0;        // 0 Huffman, 1 arithmetic, other: none
   uint8_t maskStorage = 0;  // 0 uncoded, 1 LZW, 2 run-length
@@ -67,7 +67,7 @@ struct DeltaSectionSpec {
 // optional section is written as size 0.
 std::vector<uint8_t> KeyFrame(uint16_t quality, const std::vector<std::vector<uint8_t>>& planes);
 std::vector<uint8_t> DeltaFrame(uint16_t quality, uint16_t frameIndex,
-                                const std::vector<DeltaSectionSpec>& sections);
+                                const std::vector<DeltaSectionInput>& sections);
 
 // An uncoded BlockMask for a plane `blocksPerRow` wide from the coded
 // block positions (row, column).

@@ -12,7 +12,7 @@ namespace zdc {
 namespace {
 
 using test::DeltaFrame;
-using test::DeltaSectionSpec;
+using test::DeltaSectionInput;
 using test::HuffmanSectionWriter;
 using test::KeyFrame;
 using test::KeyPlane;
@@ -34,20 +34,20 @@ std::vector<uint8_t> FlatKeyPlane(int blocks, int value, bool luminance) {
 }
 
 // A delta section that moves each listed block's DC by `change` quantized steps.
-DeltaSectionSpec DcDeltaSection(int blocksPerRow, int blockRows,
+DeltaSectionInput DcDeltaSection(int blocksPerRow, int blockRows,
                                 const std::vector<std::pair<int, int>>& blocks, int change) {
   HuffmanSectionWriter writer(true);
   for (size_t i = 0; i < blocks.size(); ++i) writer.Block(-change);  // coefficient 0 = -d
-  DeltaSectionSpec spec;
-  spec.stream = writer.Finish();
-  spec.mask = RawMask(blocksPerRow, blockRows, blocks);
-  return spec;
+  DeltaSectionInput section;
+  section.stream = writer.Finish();
+  section.mask = RawMask(blocksPerRow, blockRows, blocks);
+  return section;
 }
 
-DeltaSectionSpec EmptySection() {
-  DeltaSectionSpec spec;
-  spec.coded = false;
-  return spec;
+DeltaSectionInput EmptySection() {
+  DeltaSectionInput section;
+  section.coded = false;
+  return section;
 }
 
 class Picture {
@@ -72,7 +72,7 @@ class Picture {
 int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture& picture) {
   // The frame in a heap block of exactly its length.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() ? frame.size() : 1]);
-  std::memcpy(copy.get(), frame.data(), frame.size());
+  if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
   return decoder.Decode(copy.get(), static_cast<uint32_t>(frame.size()), picture.data(),
                         picture.stride());
 }
@@ -210,10 +210,10 @@ TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
   decoder.SetQuality(0.5);
   Picture picture(40, 8, false);
   Decode(decoder, KeyFrame(50, {FlatKeyPlane(5, 100, true)}), picture);
-  DeltaSectionSpec spec = DcDeltaSection(5, 1, {{0, 4}}, 10);
-  spec.mask[0] |= 0xE0;  // columns 5..7 do not exist
-  spec.mask[3] = 0xFF;
-  Decode(decoder, DeltaFrame(50, 1, {spec}), picture);
+  DeltaSectionInput section = DcDeltaSection(5, 1, {{0, 4}}, 10);
+  section.mask[0] |= 0xE0;  // columns 5..7 do not exist
+  section.mask[3] = 0xFF;
+  Decode(decoder, DeltaFrame(50, 1, {section}), picture);
   for (int bx = 0; bx < 5; ++bx) EXPECT_EQ(picture.Luma(8 * bx, 4), bx == 4 ? 110 : 100);
 }
 
