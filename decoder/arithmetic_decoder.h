@@ -67,6 +67,8 @@ class ArithmeticDecoder {
   int16_t dcPredictor_ = 0;
   uint32_t dcContext_ = 0;
   bool delta_ = false;
+  // The statistics live inside the object (336 bytes), so nothing is
+  // allocated when the first section begins.
   uint8_t dcStats_[ArithmeticBins::kDcCount];
   uint8_t acStats_[ArithmeticBins::kAcCount];
 };

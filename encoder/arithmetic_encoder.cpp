@@ -98,10 +98,11 @@ std::vector<uint8_t> QmEncoder::Finish() {
   // decision, then one on each eighth renormalisation doubling (the 1st,
   // 9th, 17th ...); it renormalises at the start of a decision, so the
   // doublings that follow the last decision are never made. Those bytes hold
-  // the code value followed by zeros: the flush above shipped every bit up
-  // to at least 5 past the final interval's precision, so the decoder needs
-  // at most 2 zero bytes more than were shipped, and often fewer bytes than
-  // were shipped, which are dropped.
+  // the code value followed by zeros. The flush above shipped at least five
+  // bits more than the final interval needs, which leaves the decoder short
+  // by at most two bytes: they are added as zeros. When the last decision
+  // renormalised a long way, the decoder stops before the shipped end; the
+  // bytes it would not read are dropped.
   const uint64_t needed = 2 + (doublingsBeforeLast_ + 7) / 8;
   bytes_.resize(static_cast<size_t>(needed), 0);
 
