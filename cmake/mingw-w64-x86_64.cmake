@@ -1,0 +1,15 @@
+# Cross-compiling ZDC.dll for x86_64 Windows with the mingw-w64 compilers of the
+# posix thread model (std::recursive_mutex needs it).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(ZDC_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZDC_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZDC_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZDC_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZDC_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,62 @@
+// IDecompressorSettings: the property page's view into the filter. The
+// statistics and the notify window are shared with the streaming thread
+// without a lock (they are advisory); the switches go through the decoder's
+// setters, which take its lock, so a switch never changes inside a frame.
+#include "decompressor_filter.h"
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::SetNotifyWindow(HWND window) {
+  m_notifyWindow = window;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::ClearNotifyWindow() {
+  m_notifyWindow = nullptr;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::GetStatistics(DecompressorStatistics* record) {
+  if (!record) return E_POINTER;
+  record->averageSampleSize = static_cast<uint32_t>(m_averageSampleSize);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::ResetStatistics() {
+  m_frameCount = 0;
+  m_totalSampleSize = 0.0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::SetQuality(double quality) {
+  return m_decoder.SetQuality(quality) == 0 ? S_OK : E_INVALIDARG;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::GetQuality(double* quality) {
+  if (!quality) return E_POINTER;
+  *quality = m_decoder.QualityHundredths() * 0.01;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::SetDisplayMask(BOOL on) {
+  m_displayMaskSetting = on;
+  m_decoder.SetDisplayMask(on != FALSE);
+  return S_OK;
+}
+
+// The page never passes null here; refusing it costs nothing.
+HRESULT STDMETHODCALLTYPE DecompressorFilter::GetDisplayMask(BOOL* on) {
+  if (!on) return E_POINTER;
+  *on = m_displayMaskSetting;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::SetDenoise(BOOL on) {
+  m_denoiseSetting = on;
+  m_decoder.SetDenoise(on != FALSE);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DecompressorFilter::GetDenoise(BOOL* on) {
+  if (!on) return E_POINTER;
+  *on = m_denoiseSetting;
+  return S_OK;
+}
