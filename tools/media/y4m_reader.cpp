@@ -96,8 +96,11 @@ void Y4mReader::ParseHeader() {
   if (in_->gcount() != sizeof magic || std::string(magic, sizeof magic) != kMagic) {
     throw MediaError("not a YUV4MPEG2 stream");
   }
-  const std::string line = ReadLine("header");
-  if (!line.empty() && line[0] != ' ') throw MediaError("not a YUV4MPEG2 stream");
+  const int next = in_->get();
+  if (next != ' ' && next != '\n') {
+    throw MediaError(next == std::char_traits<char>::eof() ? "cut header line" : "not a YUV4MPEG2 stream");
+  }
+  const std::string line = next == ' ' ? ReadLine("header") : std::string();
 
   bool haveWidth = false, haveHeight = false;
   size_t pos = 0;
@@ -159,8 +162,14 @@ bool Y4mReader::ReadFrame(Y4mFrame* frame) {
   if (got != sizeof marker || std::string(marker, sizeof marker) != "FRAME") {
     throw MediaError(frameName + ": missing FRAME marker");
   }
-  const std::string params = ReadLine("FRAME");
-  if (!params.empty() && params[0] != ' ') throw MediaError(frameName + ": missing FRAME marker");
+  // Frame parameters, if any, follow after a space; none of them matter here.
+  const int next = in_->get();
+  if (next == ' ') {
+    ReadLine("FRAME");
+  } else if (next != '\n') {
+    throw MediaError(next == std::char_traits<char>::eof() ? frameName + ": cut FRAME line"
+                                                           : frameName + ": missing FRAME marker");
+  }
 
   const size_t luma = static_cast<size_t>(header_.width) * header_.height;
   const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
