@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "arithmetic_coefficient_encoder.h"
 #include "cpu_features.h"
 #include "frame_layout.h"
 #include "huffman_encoder.h"
@@ -18,6 +19,8 @@ std::unique_ptr<CoefficientEncoder> MakeCoefficientEncoder(CoefficientCoding cod
   switch (coding) {
     case CoefficientCoding::kHuffman:
       return std::make_unique<HuffmanEncoder>();
+    case CoefficientCoding::kArithmetic:
+      return std::make_unique<ArithmeticCoefficientEncoder>();
     default:
       throw std::invalid_argument("coefficient coding not available");
   }

@@ -25,8 +25,10 @@ uint32_t BlockSquaredError(const uint8_t* a, int32_t aPitch, const uint8_t* b, i
   return sum;
 }
 
+// `value` limited to [low, high] and to the 16 bits of a coefficient.
 int16_t Clamp16(int32_t value, int32_t low, int32_t high) {
-  return static_cast<int16_t>(std::clamp(value, low, high));
+  return static_cast<int16_t>(
+      std::clamp(value, std::max(low, int32_t{-32768}), std::min(high, int32_t{32767})));
 }
 
 // The source block's coefficients quantized against the frame's table.
