@@ -1,6 +1,7 @@
 #include "stream_builder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 
 #include "huffman_tables.h"
@@ -30,6 +31,7 @@ void HuffmanSectionWriter::PutDc(int difference) {
 }
 
 void HuffmanSectionWriter::PutAc(int run, int level) {
+  assert(level != 0 && "a zero level has no code");
   Check();
   const int magnitude = std::abs(level);
   for (const DctCoeffCode& code : kDctCoeffNext) {
