@@ -79,10 +79,11 @@ const uint8_t* FrameEncoder::PaddedSource(const Picture& picture, size_t plane) 
   return padded_.data();
 }
 
-void FrameEncoder::EncodeKeyPlane(size_t plane, std::vector<uint8_t>& frame) {
+void FrameEncoder::EncodeKeyPlane(size_t plane, const uint8_t* source,
+                                  std::vector<uint8_t>& frame) {
   PlaneEncoder& target = planes_[plane];
   coder_->BeginSection(target.Luminance(), false);
-  target.EncodeKey(padded_.data(), dequant_.Table(), *coder_);
+  target.EncodeKey(source, dequant_.Table(), *coder_);
   const std::vector<uint8_t> stream = coder_->Finish();
   const size_t start = frame.size();
   frame.resize(start + kPlaneHeaderSize);
@@ -91,11 +92,12 @@ void FrameEncoder::EncodeKeyPlane(size_t plane, std::vector<uint8_t>& frame) {
   lastFrame_.codedBlocks[plane] = static_cast<uint32_t>(target.BlocksPerRow() * target.BlockRows());
 }
 
-void FrameEncoder::EncodeDeltaSection(size_t plane, std::vector<uint8_t>& frame) {
+void FrameEncoder::EncodeDeltaSection(size_t plane, const uint8_t* source,
+                                      std::vector<uint8_t>& frame) {
   PlaneEncoder& target = planes_[plane];
   coder_->BeginSection(target.Luminance(), true);
   const PlaneEncoder::DeltaResult delta =
-      target.EncodeDelta(padded_.data(), dequant_.Table(), options_.deltaThreshold, *coder_);
+      target.EncodeDelta(source, dequant_.Table(), options_.deltaThreshold, *coder_);
   const std::vector<uint8_t> stream = coder_->Finish();
   lastFrame_.codedBlocks[plane] = delta.codedBlocks;
   // A plane without a changed block is left out altogether: the decoder skips
@@ -132,12 +134,12 @@ std::vector<uint8_t> FrameEncoder::EncodeFrame(const Picture& picture) {
 
   std::vector<uint8_t> frame(kFrameHeaderSize);
   for (size_t plane = 0; plane < planes_.size(); ++plane) {
-    PaddedSource(picture, plane);
+    const uint8_t* source = PaddedSource(picture, plane);
     const size_t start = frame.size();
     if (key) {
-      EncodeKeyPlane(plane, frame);
+      EncodeKeyPlane(plane, source, frame);
     } else {
-      EncodeDeltaSection(plane, frame);
+      EncodeDeltaSection(plane, source, frame);
     }
     lastFrame_.sectionSize[plane] = static_cast<uint32_t>(frame.size() - start);
   }

@@ -69,8 +69,11 @@ class FrameEncoder {
 
  private:
   bool NextIsKey() const;
-  void EncodeKeyPlane(size_t plane, std::vector<uint8_t>& frame);
-  void EncodeDeltaSection(size_t plane, std::vector<uint8_t>& frame);
+  // Each appends one plane's section to `frame`; `source` is the plane's
+  // picture padded to the coded size.
+  void EncodeKeyPlane(size_t plane, const uint8_t* source, std::vector<uint8_t>& frame);
+  void EncodeDeltaSection(size_t plane, const uint8_t* source, std::vector<uint8_t>& frame);
+  // The picture's plane padded to the coded size (valid until the next call).
   const uint8_t* PaddedSource(const Picture& picture, size_t plane);
 
   int32_t width_;
