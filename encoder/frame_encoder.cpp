@@ -53,6 +53,12 @@ FrameEncoder::FrameEncoder(int32_t width, int32_t height, const EncoderOptions& 
 
 FrameEncoder::~FrameEncoder() = default;
 
+void FrameEncoder::SetCoder(CoefficientCoding coder) {
+  if (coder == options_.coder) return;
+  options_.coder = coder;
+  coder_ = MakeCoefficientEncoder(coder);
+}
+
 void FrameEncoder::SetQuality(int quality) {
   if (quality < 0 || quality > 100) throw std::invalid_argument("quality outside 0..100");
   options_.quality = quality;

@@ -50,6 +50,9 @@ class FrameEncoder {
 
   // The quality (0..100) of the frames from the next one on.
   void SetQuality(int quality);
+  // The coefficient coding of the frames from the next one on. Every plane
+  // and section names its own coder, so the coding may change at any frame.
+  void SetCoder(CoefficientCoding coder);
   // Makes the next frame a key frame.
   void RequestKeyFrame();
 

@@ -20,11 +20,13 @@ namespace {
 
 const char kEncodeUsage[] =
     "usage: zdc encode IN.y4m|- -o OUT.avi [--fourcc QZV2|QZV3|QZV4] [--quality 0-100]\n"
-    "                  [--keyint N] [--coder huffman|arith] [--mask auto|raw|lzw|rle|fd]";
+    "                  [--keyint N] [--coder huffman|arith|huffman,arith] [--mask auto|raw|lzw|rle|fd]\n"
+    "  --coder huffman,arith alternates the two codings frame by frame.";
 
 struct EncodeCommandOptions {
   std::string input, output;
   EncoderOptions encoder;
+  bool alternateCoders = false;
 };
 
 int ParseInteger(const std::string& text, const char* what, int low, int high) {
@@ -57,6 +59,7 @@ EncodeCommandOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (cursor.Value(arg, "--coder", &value)) {
       if (value == "huffman") options.encoder.coder = CoefficientCoding::kHuffman;
       else if (value == "arith") options.encoder.coder = CoefficientCoding::kArithmetic;
+      else if (value == "huffman,arith") options.alternateCoders = true;
       else throw UsageError("unknown coder '" + value + "'");
     } else if (cursor.Value(arg, "--mask", &value)) {
       if (value == "auto") options.encoder.mask = MaskStorage::kAuto;
@@ -133,6 +136,10 @@ int RunEncode(const std::vector<std::string>& args) {
       current = &inputName;
       if (!reader.ReadFrame(&frame)) break;
       current = &options.output;
+      if (options.alternateCoders) {
+        encoder.SetCoder(reader.FramesRead() % 2 ? CoefficientCoding::kHuffman
+                                                 : CoefficientCoding::kArithmetic);
+      }
       const Picture source = PictureFromY4m(header, frame, withChroma);
       const std::vector<uint8_t> compressed = encoder.EncodeFrame(source);
       const bool key = encoder.LastFrame().keyFrame;
