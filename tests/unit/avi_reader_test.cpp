@@ -220,6 +220,18 @@ TEST_F(AviReaderTest, GarbageChunkSizesAndIdsResynchronise) {
   ExpectFrames(reader, file, frames);
 }
 
+// A writer that stopped before patching its headers leaves the RIFF and
+// 'movi' sizes at 0 and writes no index.
+TEST_F(AviReaderTest, UnpatchedZeroSizesRunToTheEndOfTheFile) {
+  AviSpec spec;
+  const std::vector<Bytes> frames = {FramePayload(30, 1), FramePayload(31, 2)};
+  const Bytes file = Join({Text("RIFF"), Le32Bytes(0), Text("AVI "),
+                           List("hdrl", {MainHeaderChunk(spec, 0), VideoStreamList(spec)}), Text("LIST"),
+                           Le32Bytes(0), Text("movi"), Chunk("00dc", frames[0]), Chunk("00dc", frames[1])});
+  AviReader reader(Save(file));
+  ExpectFrames(reader, file, frames);
+}
+
 TEST_F(AviReaderTest, OpenDmlExtensionAppendsFramesAndReadsChunkIndex) {
   AviSpec spec;
   const std::vector<Bytes> first = {FramePayload(20, 1), FramePayload(21, 2)};

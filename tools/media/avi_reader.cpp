@@ -86,8 +86,10 @@ void AviReader::ParseFile() {
   }
   const uint32_t riffSize = LoadLe32(header + 4);
   const uint64_t fileSize = file_->Size();
-  // A cut file keeps what it has: the list ends at the end of the file.
-  const uint64_t riffEnd = std::min<uint64_t>(8ull + riffSize, fileSize);
+  // A cut file keeps what it has: the list ends at the end of the file. A
+  // size of 0 is what a writer leaves when it stops before patching its
+  // headers: the list then runs to the end of the file too.
+  const uint64_t riffEnd = riffSize == 0 ? fileSize : std::min<uint64_t>(8ull + riffSize, fileSize);
   ParseRiffBody(12, riffEnd, true);
   if (streamNumber_ < 0) throw MediaError("no video stream");
 
@@ -131,6 +133,12 @@ void AviReader::ParseRiffBody(uint64_t begin, uint64_t end, bool first) {
     const uint64_t dataEnd = chunk.DataEnd(end);
     if (chunk.id == kList) {
       uint8_t type[4];
+      if (chunk.size == 0 && chunk.data + 4 <= end && file_->ReadAt(chunk.data, type, 4) &&
+          LoadLe32(type) == kMovieList && streamNumber_ >= 0) {
+        // An unpatched 'movi' size: the frames run on to the end of the list.
+        ParseMovie(chunk.data + 4, end, chunk.data);
+        break;
+      }
       if (chunk.size >= 4 && file_->ReadAt(chunk.data, type, 4) && chunk.data + 4 <= dataEnd) {
         const uint32_t listType = LoadLe32(type);
         if (listType == kHeaderList && first && streamNumber_ < 0) {
