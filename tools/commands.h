@@ -10,6 +10,7 @@ namespace zdc {
 
 int RunInfo(const std::vector<std::string>& args);
 int RunDecode(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
 #ifdef ZDC_HAVE_ENCODE_COMMAND
 int RunEncode(const std::vector<std::string>& args);
 #endif

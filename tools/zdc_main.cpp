@@ -13,6 +13,7 @@ namespace {
 const char kUsage[] =
     "usage: zdc info IN.avi\n"
     "       zdc decode IN.avi -o OUT [--format yvu9|y4m|png] [--denoise] [--display-mask] [--quality Q]\n"
+    "       zdc demo [SAMPLE.avi] [-o FOLDER]\n"
 #ifdef ZDC_HAVE_ENCODE_COMMAND
     "       zdc encode ... (see zdc encode --help)\n"
 #endif
@@ -40,6 +41,9 @@ const char kHelp[] =
     "        missing), or after a pattern with one %d such as out_%04d.png;\n"
     "        numbering starts at 1.\n"
     "\n"
+    "demo    decodes the sample clip that ships with ZDC into out/: the clip\n"
+    "        as YUV4MPEG2 and a few PNG stills.\n"
+    "\n"
     "Exit status: 0 success, 1 unreadable or unsupported file, 2 bad usage.\n";
 
 }  // namespace
@@ -57,6 +61,7 @@ int main(int argc, char** argv) {
   }
   if (command == "info") return zdc::RunInfo(args);
   if (command == "decode") return zdc::RunDecode(args);
+  if (command == "demo") return zdc::RunDemo(args);
 #ifdef ZDC_HAVE_ENCODE_COMMAND
   if (command == "encode") return zdc::RunEncode(args);
 #endif

@@ -1,5 +1,7 @@
 #include "cli_support.h"
 
+#include <algorithm>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -54,21 +56,22 @@ void AddSection(Bytes& frame, int number, const Bytes& section) {
 }
 
 Bytes KeyPlane(uint8_t coder, Bytes coded) {
-  Bytes plane = {coder, 0, 0, 0};
-  plane.insert(plane.end(), coded.begin(), coded.end());
+  Bytes plane(4 + coded.size(), 0);
+  plane[0] = coder;
+  std::copy(coded.begin(), coded.end(), plane.begin() + 4);
   return plane;
 }
 
 // A delta section starting at frame offset `at`: header, coded bytes, mask.
 Bytes DeltaSection(size_t at, uint8_t coder, uint8_t storage, const Bytes& coded, const Bytes& mask) {
-  Bytes section(16, 0);
+  Bytes section(16 + coded.size() + mask.size(), 0);
   PutLe32(section, 0, static_cast<uint32_t>(at + 16 + coded.size()));
   PutLe16(section, 4, static_cast<uint16_t>(mask.size()));
   PutLe32(section, 8, 1);
   section[12] = coder;
   section[13] = storage;
-  section.insert(section.end(), coded.begin(), coded.end());
-  section.insert(section.end(), mask.begin(), mask.end());
+  std::copy(coded.begin(), coded.end(), section.begin() + 16);
+  std::copy(mask.begin(), mask.end(), section.begin() + 16 + static_cast<ptrdiff_t>(coded.size()));
   return section;
 }
 
@@ -173,9 +176,9 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-RunResult RunZdc(const std::string& args, const std::string& scratchDir) {
+RunResult RunZdc(const std::string& args, const std::string& scratchDir, const std::string& input) {
   const std::string outPath = scratchDir + "/zdc_stdout.txt", errPath = scratchDir + "/zdc_stderr.txt";
-  const std::string command = Quote(ZDC_TOOL_PATH) + " " + args + " > " + Quote(outPath) + " 2> " + Quote(errPath) + " < /dev/null";
+  const std::string command = Quote(ZDC_TOOL_PATH) + " " + args + " > " + Quote(outPath) + " 2> " + Quote(errPath) + " < " + Quote(input);
   RunResult result;
   const int raw = std::system(command.c_str());
   result.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -44,8 +44,10 @@ struct RunResult {
   std::string out, err;
 };
 
-// Runs the built zdc with `args` (already shell-quoted where needed).
-RunResult RunZdc(const std::string& args, const std::string& scratchDir);
+// Runs the built zdc with `args` (already shell-quoted where needed) and
+// standard input from the file `input`.
+RunResult RunZdc(const std::string& args, const std::string& scratchDir,
+                 const std::string& input = "/dev/null");
 
 std::string Quote(const std::string& text);
 

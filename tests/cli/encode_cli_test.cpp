@@ -1,0 +1,159 @@
+// `zdc encode` and `zdc demo` end to end: YUV4MPEG2 in, AVI out, decoded back
+// by `zdc decode`; bad input and bad options; the demo on the shipped sample.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "avi_reader.h"
+#include "cli_support.h"
+#include "media_temp_dir.h"
+#include "y4m_writer.h"
+
+namespace zdc_cli_test {
+namespace {
+
+using zdc_test::MediaTempDir;
+
+// A moving diagonal gradient with a bright square, 4:2:0.
+void WriteSourceY4m(const std::string& path, int width, int height, int frames,
+                    const char* chromaTag = "420jpeg") {
+  std::ofstream out(path, std::ios::binary);
+  out << "YUV4MPEG2 W" << width << " H" << height << " F25:1 Ip A1:1 C" << chromaTag << "\n";
+  const bool mono = std::string(chromaTag) == "mono";
+  const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+  for (int f = 0; f < frames; ++f) {
+    out << "FRAME\n";
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const bool square = x >= 8 + 2 * f && x < 24 + 2 * f && y >= 8 && y < 24;
+        out.put(static_cast<char>(square ? 230 : (x * 2 + y * 3 + f * 4) % 200 + 20));
+      }
+    }
+    if (mono) continue;
+    for (int plane = 0; plane < 2; ++plane) {
+      for (int i = 0; i < cw * ch; ++i) out.put(static_cast<char>(plane ? 100 + i % 40 : 150));
+    }
+  }
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+double LumaPsnr(const Bytes& source, const Bytes& decoded) {
+  double squared = 0;
+  for (size_t i = 0; i < source.size(); ++i) {
+    const double d = double(source[i]) - decoded[i];
+    squared += d * d;
+  }
+  return squared == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * source.size() / squared);
+}
+
+TEST(EncodeCli, EncodedClipsDecodeBackCloseToTheSource) {
+  struct Case {
+    const char* options;
+    bool withChroma;
+  };
+  const Case cases[] = {{"--fourcc QZV2", true},
+                        {"--fourcc QZV4 --coder arith --mask rle --keyint 3", true},
+                        {"--fourcc QZV3 --mask lzw --quality 90", false},
+                        {"--coder huffman,arith --mask fd --keyint 0", true},
+                        {"--mask raw --quality 20", true}};
+  const int width = 72, height = 40, frames = 6;
+  MediaTempDir dir;
+  const std::string source = dir.File("source.y4m");
+  WriteSourceY4m(source, width, height, frames);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string avi = dir.File("clip.avi"), raw = dir.File("clip.yuv");
+    RunResult run = RunZdc("encode " + Quote(source) + " -o " + Quote(avi) + " " + c.options, dir.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("6 frames"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("PSNR Y"), std::string::npos) << run.err;
+
+    zdc::AviReader reader(avi);
+    EXPECT_EQ(reader.FrameCount(), static_cast<size_t>(frames));
+    run = RunZdc("decode " + Quote(avi) + " -o " + Quote(raw), dir.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Bytes decoded = ReadFile(raw);
+    const size_t lumaBytes = size_t{width} * height;
+    const size_t frameBytes = lumaBytes + (c.withChroma ? 2 * (width / 4) * (height / 4) : 0);
+    ASSERT_EQ(decoded.size(), frameBytes * frames);
+    // The last frame's luma against the source's.
+    const Bytes sourceBytes = ReadFile(source);
+    const size_t sourceFrame = lumaBytes + 2 * size_t{(width + 1) / 2} * ((height + 1) / 2);
+    const size_t header = sourceBytes.size() - frames * (sourceFrame + 6);
+    const Bytes sourceLuma(sourceBytes.begin() + header + (frames - 1) * (sourceFrame + 6) + 6,
+                           sourceBytes.begin() + header + (frames - 1) * (sourceFrame + 6) + 6 + lumaBytes);
+    const Bytes decodedLuma(decoded.begin() + (frames - 1) * frameBytes,
+                            decoded.begin() + (frames - 1) * frameBytes + lumaBytes);
+    EXPECT_GT(LumaPsnr(sourceLuma, decodedLuma), 28.0);
+  }
+}
+
+TEST(EncodeCli, ReadsStandardInputAndEveryChromaLayout) {
+  MediaTempDir dir;
+  for (const char* tag : {"420jpeg", "mono"}) {
+    SCOPED_TRACE(tag);
+    const std::string source = dir.File("in.y4m"), avi = dir.File("out.avi");
+    WriteSourceY4m(source, 32, 32, 2, tag);
+    const RunResult run = RunZdc("encode - -o " + Quote(avi), dir.Path(), source);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(zdc::AviReader(avi).FrameCount(), 2u);
+  }
+}
+
+TEST(EncodeCli, BadInputAndOptions) {
+  MediaTempDir dir;
+  const std::string good = dir.File("good.y4m");
+  WriteSourceY4m(good, 16, 16, 1);
+  std::ofstream(dir.File("text.y4m")) << "hello\n";
+  std::ofstream(dir.File("interlaced.y4m")) << "YUV4MPEG2 W16 H16 F25:1 It C420jpeg\nFRAME\n";
+  std::ofstream(dir.File("empty.y4m")) << "YUV4MPEG2 W0 H16 F25:1 Ip\n";
+  struct Case {
+    std::string args;
+    int status;
+  };
+  const std::string out = " -o " + Quote(dir.File("x.avi"));
+  const Case cases[] = {
+      {"encode " + Quote(dir.File("text.y4m")) + out, 1},
+      {"encode " + Quote(dir.File("interlaced.y4m")) + out, 1},
+      {"encode " + Quote(dir.File("empty.y4m")) + out, 1},
+      {"encode " + Quote(dir.File("missing.y4m")) + out, 1},
+      {"encode " + Quote(good) + out + " --quality 101", 2},
+      {"encode " + Quote(good) + out + " --fourcc QZV9", 2},
+      {"encode " + Quote(good) + out + " --coder lzma", 2},
+      {"encode " + Quote(good) + out + " --mask zip", 2},
+      {"encode " + Quote(good), 2},
+      {"encode" + out, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const RunResult run = RunZdc(c.args, dir.Path());
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.err.rfind("zdc: ", 0), 0u) << run.err;
+  }
+}
+
+TEST(DemoCli, DecodesTheShippedSample) {
+  MediaTempDir dir;
+  const std::string folder = dir.File("out");
+  const RunResult run = RunZdc("demo -o " + Quote(folder), dir.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("testsrc2.y4m"), std::string::npos) << run.out;
+  const Bytes clip = ReadFile(folder + "/testsrc2.y4m");
+  const std::string text(clip.begin(), clip.end());
+  size_t frames = 0;
+  for (size_t at = text.find("FRAME\n"); at != std::string::npos; at = text.find("FRAME\n", at + 1)) ++frames;
+  EXPECT_EQ(frames, 100u);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/frame_000.png"));
+  EXPECT_TRUE(std::filesystem::exists(folder + "/frame_099.png"));
+}
+
+}  // namespace
+}  // namespace zdc_cli_test
