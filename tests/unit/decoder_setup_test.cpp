@@ -1,0 +1,107 @@
+// The processor probe, the kernel choice it drives, and the picture-size
+// dependent setup of a decoder.
+#include <gtest/gtest.h>
+
+#include "frame_decoder.h"
+
+namespace zdc {
+namespace {
+
+TEST(CpuFeatures, ProbeIsStableAndConsistent) {
+  const CpuFeatures features = ProbeCpuFeatures();
+  EXPECT_EQ(ProbeCpuFeatures(), features) << "cached for the process";
+  EXPECT_EQ(features & ~0x1F, 0) << "no other bits are ever set";
+  if (features & kCpuSse) {
+    EXPECT_TRUE(features & kCpuIntegerSse);
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  EXPECT_EQ((features & kCpuSse2) != 0, __builtin_cpu_supports("sse2") != 0);
+  EXPECT_EQ((features & kCpuSse) != 0, __builtin_cpu_supports("sse") != 0);
+  EXPECT_EQ((features & kCpuMmx) != 0, __builtin_cpu_supports("mmx") != 0);
+#else
+  EXPECT_EQ(features, 0);
+#endif
+}
+
+TEST(CpuFeatures, TheMaskLimitsWhatDecodersSee) {
+  const CpuFeatures before = EffectiveCpuFeatures();
+  SetCpuFeatureMask(0);
+  EXPECT_EQ(EffectiveCpuFeatures(), 0);
+  {
+    FrameDecoder decoder;
+    EXPECT_EQ(decoder.Features(), 0);
+  }
+  SetCpuFeatureMask(0xFF);
+  EXPECT_EQ(EffectiveCpuFeatures(), ProbeCpuFeatures());
+  SetCpuFeatureMask(before);  // the rest of the run keeps its processor level
+}
+
+TEST(CpuFeatures, PortableKernelsWithoutFeatures) {
+  const BlockKernels kernels = ChooseBlockKernels(0);
+  EXPECT_EQ(kernels.reconstructKey, &ReconstructKeyBlock_c);
+  EXPECT_EQ(kernels.reconstructDelta, &ReconstructDeltaBlock_c);
+  EXPECT_EQ(kernels.copyBlock, &CopyBlock8x8_c);
+  EXPECT_EQ(kernels.denoisePlane, &DenoisePlane_c);
+}
+
+// Reads the codec context's size-dependent fields.
+class SizedDecoder : public FrameDecoder {
+ public:
+  int32_t AlignedWidth() const { return alignedWidth; }
+  int32_t AlignedHeight() const { return alignedHeight; }
+  uint32_t MaskBufferBytes() const { return MaskBytes(); }
+};
+
+TEST(DecoderSetup, AlignedSizesAndMaskBuffer) {
+  struct Case {
+    int32_t width, height;
+    bool chroma;
+    int32_t alignedWidth, alignedHeight;
+    uint32_t maskBytes;
+  };
+  const Case cases[] = {
+      {100, 50, true, 128, 64, 48},     // 4 * 1 * 8 + 16
+      {640, 480, true, 640, 480, 736},  // 4 * 3 * 60 + 16
+      {176, 144, true, 192, 160, 96},
+      {100, 50, false, 104, 56, 44},
+      {1, 1, true, 32, 32, 32},
+      {264, 8, false, 264, 8, 24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " chroma " << c.chroma);
+    SizedDecoder decoder;
+    ASSERT_EQ(decoder.SetSize(c.width, c.height, c.chroma), 0u);
+    EXPECT_EQ(decoder.Width(), c.width);
+    EXPECT_EQ(decoder.Height(), c.height);
+    EXPECT_EQ(decoder.AlignedWidth(), c.alignedWidth);
+    EXPECT_EQ(decoder.AlignedHeight(), c.alignedHeight);
+    EXPECT_EQ(decoder.MaskBufferBytes(), c.maskBytes);
+    EXPECT_EQ(decoder.HasChroma(), c.chroma);
+  }
+}
+
+TEST(DecoderSetup, SwitchesSurviveResizing) {
+  FrameDecoder decoder;
+  decoder.SetDenoise(true);
+  decoder.SetDisplayMask(true);
+  ASSERT_EQ(decoder.SetSize(64, 64, true), 0u);
+  ASSERT_EQ(decoder.SetSize(32, 32, false), 0u);
+  EXPECT_TRUE(decoder.GetDenoise());
+  EXPECT_TRUE(decoder.GetDisplayMask());
+  decoder.SetDenoise(false);
+  EXPECT_FALSE(decoder.GetDenoise());
+}
+
+TEST(DecoderSetup, RefusesSizesItCannotHold) {
+  FrameDecoder decoder;
+  for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-8, 8}, {8, -8}, {1 << 20, 1 << 20},
+                      {0x7FFFFFFF, 1}}) {
+    EXPECT_NE(decoder.SetSize(w, h, true), 0u) << w << "x" << h;
+    EXPECT_EQ(decoder.Width(), 0);
+  }
+  EXPECT_EQ(decoder.SetSize(8, 8, false), 0u) << "and stays usable";
+}
+
+}  // namespace
+}  // namespace zdc
