@@ -1,0 +1,90 @@
+// The AVI reader on hostile files. The reader takes a path, so each input is
+// written to a temporary file of this process (removed at exit) and parsed
+// from there.
+//
+// Checks: no crash, no read outside the reader's buffers (AddressSanitizer),
+// no error but MediaError; when the file parses, every frame lies inside the
+// file, the frames are in file order and do not overlap, and each reads back
+// with exactly its length.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "avi_reader.h"
+#include "fuzz_check.h"
+#include "media_error.h"
+
+namespace zdc::fuzz {
+namespace {
+
+class TemporaryFile {
+ public:
+  TemporaryFile() {
+    const char* directory = std::getenv("TMPDIR");
+    std::string pattern = std::string(directory && *directory ? directory : "/tmp") +
+                          "/zdc-avi-fuzz-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    ZDC_FUZZ_CHECK(fd >= 0, "a temporary file can be made");
+    close(fd);
+    path_ = name.data();
+  }
+  ~TemporaryFile() { std::remove(path_.c_str()); }
+
+  const std::string& Write(const uint8_t* data, size_t size) {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    ZDC_FUZZ_CHECK(!out.fail(), "the temporary file can be written");
+    return path_;
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+}  // namespace zdc::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace zdc;
+  using namespace zdc::fuzz;
+  static TemporaryFile file;
+  const std::string& path = file.Write(data, size);
+
+  std::unique_ptr<AviReader> reader;
+  try {
+    reader = std::make_unique<AviReader>(path);
+  } catch (const MediaError&) {
+    return 0;  // not an AVI file with a video stream: the defined refusal
+  }
+  ZDC_FUZZ_CHECK(reader->FileSize() == size, "the reader sees the whole file");
+  uint64_t previousEnd = 0;
+  for (size_t i = 0; i < reader->FrameCount(); ++i) {
+    const AviFrame& frame = reader->Frames()[i];
+    ZDC_FUZZ_CHECK(frame.offset >= 8 && frame.offset <= size && frame.length <= size - frame.offset,
+                   "every frame lies inside the file, after its chunk header");
+    ZDC_FUZZ_CHECK(frame.offset >= previousEnd, "frames are in file order and do not overlap");
+    previousEnd = frame.offset + frame.length;
+    const std::vector<uint8_t> bytes = reader->ReadFrame(i);
+    ZDC_FUZZ_CHECK(bytes.size() == frame.length, "a frame reads back with its length");
+    ZDC_FUZZ_CHECK(frame.length == 0 || std::equal(bytes.begin(), bytes.end(), data + frame.offset),
+                   "a frame reads back with its bytes");
+  }
+  bool threw = false;
+  try {
+    reader->ReadFrame(reader->FrameCount());
+  } catch (const MediaError&) {
+    threw = true;
+  }
+  ZDC_FUZZ_CHECK(threw, "a frame number past the end is refused");
+  return 0;
+}
