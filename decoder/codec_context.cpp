@@ -50,7 +50,7 @@ uint32_t CodecContext::SetQuality(double quality) {
   if (!(quality >= 0.0 && quality <= 1.0)) return kStatusInvalidParameter;  // also NaN
   std::lock_guard<std::recursive_mutex> hold(lock);
   if (!dequantTable) return kStatusNotEnoughMemory;
-  qualityHundredths = BuildDequantTable(quality, dequantTable);
+  qualityHundredths.store(BuildDequantTable(quality, dequantTable), std::memory_order_relaxed);
   return kStatusSuccess;
 }
 

@@ -3,6 +3,7 @@
 // the change-mask buffers and code tables.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -33,7 +34,8 @@ class CodecContext {
   // Returns 0, or 87 when quality is outside [0, 1] or not a number (nothing
   // changes then). Takes the lock when it accepts the value.
   uint32_t SetQuality(double quality);
-  uint16_t QualityHundredths() const { return qualityHundredths; }
+  // Read without the lock (the settings page does so while frames decode).
+  uint16_t QualityHundredths() const { return qualityHundredths.load(std::memory_order_relaxed); }
 
   int32_t Width() const { return width; }
   int32_t Height() const { return height; }
@@ -50,7 +52,7 @@ class CodecContext {
   CpuFeatures features;
   int32_t width = 0, height = 0;
   int32_t alignedWidth = 0, alignedHeight = 0;
-  uint16_t qualityHundredths = 0;
+  std::atomic<uint16_t> qualityHundredths{0};
   uint16_t deltaCounter = 0;
   uint8_t chainBroken = 0;
   uint16_t* dequantTable = nullptr;

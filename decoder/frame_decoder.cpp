@@ -125,7 +125,9 @@ int32_t FrameDecoder::DecodeLocked(const SampleView& sample, uint8_t* output,
   const ptrdiff_t chromaSize = lumaSize / 16;
 
   const uint16_t quality = sample.Le16(4);
-  if (quality != qualityHundredths) SetQuality(quality * 0.01);  // above 100 is refused
+  if (quality != qualityHundredths.load(std::memory_order_relaxed)) {
+    SetQuality(quality * 0.01);  // above 100 is refused
+  }
 
   const uint16_t frameIndex = sample.Le16(6);
   const bool keyFrame = frameIndex == 0;
