@@ -1,0 +1,295 @@
+// The filter as a COM object: its interfaces, aggregation, its pins and their
+// enumeration, the settings interface and the class factory.
+#include <ocidl.h>
+#include <uuids.h>
+
+#include <cmath>
+#include <cstring>
+#include <cwchar>
+
+#include "check.h"
+#include "test_support.h"
+#include "zdc_guids.h"
+
+namespace {
+
+// A controlling object for the aggregation check: it counts its references and
+// answers IUnknown itself and every other interface through the inner object.
+struct Outer : IUnknown {
+  LONG refs = 1;
+  IUnknown* inner = nullptr;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+};
+
+void TestInterfaces() {
+  BeginGroup("interfaces");
+  IBaseFilter* filter = NewDecompressor();
+  ok(filter != nullptr, "no filter\n");
+  if (!filter) return;
+  struct {
+    const IID* iid;
+    HRESULT expected;
+    const char* name;
+  } cases[] = {
+      {&IID_IUnknown, S_OK, "IUnknown"},
+      {&IID_IBaseFilter, S_OK, "IBaseFilter"},
+      {&IID_IMediaFilter, S_OK, "IMediaFilter"},
+      {&IID_IPersist, S_OK, "IPersist"},
+      {&IID_IAMovieSetup, S_OK, "IAMovieSetup"},
+      {&IID_ISpecifyPropertyPages, S_OK, "ISpecifyPropertyPages"},
+      {&IID_IDecompressorSettings, S_OK, "IDecompressorSettings"},
+      {&IID_IPin, E_NOINTERFACE, "IPin"},
+      {&IID_IMemInputPin, E_NOINTERFACE, "IMemInputPin"},
+      {&IID_IQualityControl, E_NOINTERFACE, "IQualityControl"},
+      {&IID_IMediaSeeking, E_NOINTERFACE, "IMediaSeeking"},
+  };
+  for (const auto& c : cases) {
+    IUnknown* unknown = reinterpret_cast<IUnknown*>(1);
+    HRESULT hr = filter->QueryInterface(*c.iid, reinterpret_cast<void**>(&unknown));
+    ok(hr == c.expected, "%s: got hr %#lx, expected %#lx\n", c.name, hr, c.expected);
+    if (SUCCEEDED(hr)) {
+      ok(RefCount(filter) == 2, "%s: reference count %lu\n", c.name, RefCount(filter));
+      unknown->Release();
+    } else {
+      ok(unknown == nullptr, "%s: out not cleared\n", c.name);
+    }
+  }
+  ok(filter->QueryInterface(IID_IBaseFilter, nullptr) == E_POINTER, "null out\n");
+
+  CLSID clsid = {};
+  ok(filter->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_DecompressorFilter),
+     "GetClassID\n");
+
+  ISpecifyPropertyPages* pages = nullptr;
+  filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages));
+  CAUUID uuids = {};
+  HRESULT hr = pages->GetPages(&uuids);
+  ok(hr == S_OK && uuids.cElems == 1 && uuids.pElems &&
+         IsEqualGUID(uuids.pElems[0], CLSID_DecompressorPropertyPage),
+     "GetPages: hr %#lx, %lu pages\n", hr, uuids.cElems);
+  CoTaskMemFree(uuids.pElems);
+  ok(pages->GetPages(nullptr) == E_POINTER, "GetPages(null)\n");
+  pages->Release();
+
+  IAMovieSetup* setup = nullptr;
+  filter->QueryInterface(IID_IAMovieSetup, reinterpret_cast<void**>(&setup));
+  ok(setup->Register() == S_FALSE && setup->Unregister() == S_FALSE, "IAMovieSetup\n");
+  setup->Release();
+
+  ULONG left = filter->Release();
+  ok(left == 0, "filter left with %lu references\n", left);
+}
+
+void TestAggregation() {
+  BeginGroup("aggregation");
+  Outer outer;
+  IBaseFilter* filter = reinterpret_cast<IBaseFilter*>(1);
+  HRESULT hr = CreateDecompressor(&outer, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+  ok(hr == E_NOINTERFACE, "aggregate asked for IBaseFilter: hr %#lx\n", hr);
+
+  IUnknown* inner = nullptr;
+  hr = CreateDecompressor(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner));
+  ok(hr == S_OK && inner, "aggregate: hr %#lx\n", hr);
+  if (!inner) return;
+  outer.inner = inner;
+  ok(outer.refs == 1, "outer references %ld\n", outer.refs);
+
+  hr = inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+  ok(hr == S_OK, "inner QueryInterface: hr %#lx\n", hr);
+  ok(outer.refs == 2, "an interface of the aggregate counts on the outer object: %ld\n",
+     outer.refs);
+  IUnknown* unknown = nullptr;
+  filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
+  ok(unknown == &outer, "IUnknown of the aggregate is the outer object\n");
+  unknown->Release();
+  IDecompressorSettings* settings = nullptr;
+  hr = filter->QueryInterface(IID_IDecompressorSettings, reinterpret_cast<void**>(&settings));
+  ok(hr == S_OK, "settings through the outer object: hr %#lx\n", hr);
+  if (settings) settings->Release();
+  filter->Release();
+  ok(outer.refs == 1, "outer references %ld\n", outer.refs);
+  ULONG left = inner->Release();
+  ok(left == 0, "inner left with %lu references\n", left);
+}
+
+void TestPins() {
+  BeginGroup("pins");
+  IBaseFilter* filter = NewDecompressor();
+  IEnumPins* pins = nullptr;
+  HRESULT hr = filter->EnumPins(&pins);
+  ok(hr == S_OK, "EnumPins: hr %#lx\n", hr);
+  ok(RefCount(filter) == 2, "the enumerator holds the filter: %lu\n", RefCount(filter));
+
+  IPin* found[3] = {};
+  ULONG fetched = 0;
+  hr = pins->Next(3, found, &fetched);
+  ok(hr == S_FALSE && fetched == 2, "Next(3): hr %#lx, %lu fetched\n", hr, fetched);
+  ok(RefCount(filter) == 4, "each pin holds the filter: %lu\n", RefCount(filter));
+  struct {
+    const wchar_t* name;
+    const wchar_t* id;
+    PIN_DIRECTION dir;
+  } expected[] = {{L"XForm In", L"In", PINDIR_INPUT}, {L"XForm Out", L"Out", PINDIR_OUTPUT}};
+  for (int i = 0; i < 2 && i < static_cast<int>(fetched); ++i) {
+    PIN_INFO info = {};
+    found[i]->QueryPinInfo(&info);
+    ok(std::wcscmp(info.achName, expected[i].name) == 0, "pin %d is named %ls\n", i, info.achName);
+    ok(info.dir == expected[i].dir && info.pFilter == filter, "pin %d: direction %d\n", i,
+       info.dir);
+    if (info.pFilter) info.pFilter->Release();
+    LPWSTR id = nullptr;
+    found[i]->QueryId(&id);
+    ok(id && std::wcscmp(id, expected[i].id) == 0, "pin %d has identifier %ls\n", i, id);
+    CoTaskMemFree(id);
+    IPin* byId = nullptr;
+    ok(filter->FindPin(expected[i].id, &byId) == S_OK && byId == found[i], "FindPin(%ls)\n",
+       expected[i].id);
+    if (byId) byId->Release();
+    IPin* connected = reinterpret_cast<IPin*>(1);
+    ok(found[i]->ConnectedTo(&connected) == VFW_E_NOT_CONNECTED && connected == nullptr,
+       "pin %d unconnected\n", i);
+    AM_MEDIA_TYPE type;
+    ok(found[i]->ConnectionMediaType(&type) == VFW_E_NOT_CONNECTED, "pin %d has no type\n", i);
+  }
+  IPin* byName = reinterpret_cast<IPin*>(1);
+  hr = filter->FindPin(L"XForm In", &byName);
+  ok(hr == VFW_E_NOT_FOUND && byName == nullptr, "FindPin by name: hr %#lx\n", hr);
+
+  hr = pins->Reset();
+  ok(pins->Skip(2) == S_OK && pins->Skip(1) == S_FALSE, "Skip\n");
+  for (IPin* pin : found)
+    if (pin) pin->Release();
+  pins->Release();
+
+  // Unconnected, the output pin offers no types and accepts none.
+  IPin* output = FindPin(filter, L"Out");
+  IEnumMediaTypes* types = nullptr;
+  output->EnumMediaTypes(&types);
+  AM_MEDIA_TYPE* type = nullptr;
+  hr = types->Next(1, &type, &fetched);
+  ok(hr == S_FALSE && fetched == 0, "output types while the input is unconnected: hr %#lx\n", hr);
+  types->Release();
+  CMediaType yvu9 = InputType(MEDIASUBTYPE_YVU9, false, 320, 240);
+  ok(output->QueryAccept(&yvu9) == S_FALSE, "output QueryAccept while unconnected\n");
+  IPin* input = FindPin(filter, L"In");
+  input->EnumMediaTypes(&types);
+  hr = types->Next(1, &type, &fetched);
+  ok(hr == S_FALSE && fetched == 0, "the input pin offers no types: hr %#lx\n", hr);
+  types->Release();
+  input->Release();
+  output->Release();
+
+  // State changes while unconnected and outside a graph.
+  FILTER_STATE state;
+  ok(filter->Pause() == S_OK && filter->GetState(0, &state) == S_OK && state == State_Paused,
+     "Pause\n");
+  ok(filter->Run(0) == S_OK && filter->GetState(0, &state) == S_OK && state == State_Running,
+     "Run\n");
+  ok(filter->Stop() == S_OK && filter->GetState(0, &state) == S_OK && state == State_Stopped,
+     "Stop\n");
+  ULONG left = filter->Release();
+  ok(left == 0, "filter left with %lu references\n", left);
+}
+
+void TestSettings() {
+  BeginGroup("settings interface");
+  IBaseFilter* filter = NewDecompressor();
+  IDecompressorSettings* settings = nullptr;
+  filter->QueryInterface(IID_IDecompressorSettings, reinterpret_cast<void**>(&settings));
+
+  double quality = -1.0;
+  ok(settings->GetQuality(&quality) == S_OK && quality == 0.0, "initial quality %f\n", quality);
+  BOOL on = 7;
+  ok(settings->GetDenoise(&on) == S_OK && on == FALSE, "denoise starts off\n");
+  on = 7;
+  ok(settings->GetDisplayMask(&on) == S_OK && on == FALSE, "mask display starts off\n");
+  ok(settings->GetQuality(nullptr) == E_POINTER && settings->GetDenoise(nullptr) == E_POINTER,
+     "null pointers\n");
+
+  struct {
+    double value;
+    HRESULT expected;
+    double reads;
+  } qualities[] = {
+      {0.5, S_OK, 0.5},       {1.0, S_OK, 1.0},         {0.0, S_OK, 0.0},
+      {0.29, S_OK, 0.28},     {0.58, S_OK, 0.57},       {1.0000001, E_INVALIDARG, 0.57},
+      {-0.01, E_INVALIDARG, 0.57}, {NAN, E_INVALIDARG, 0.57},
+  };
+  for (const auto& q : qualities) {
+    HRESULT hr = settings->SetQuality(q.value);
+    settings->GetQuality(&quality);
+    ok(hr == q.expected && std::fabs(quality - q.reads) < 1e-9,
+       "SetQuality(%g): hr %#lx, reads %.17g\n", q.value, hr, quality);
+  }
+
+  // The switches come back as they were written.
+  ok(settings->SetDenoise(5) == S_OK && settings->GetDenoise(&on) == S_OK && on == 5,
+     "denoise reads %d\n", on);
+  ok(settings->SetDisplayMask(-1) == S_OK && settings->GetDisplayMask(&on) == S_OK && on == -1,
+     "mask display reads %d\n", on);
+  settings->SetDenoise(FALSE);
+  settings->SetDisplayMask(FALSE);
+
+  DecompressorStatistics record;
+  std::memset(&record, 0xAB, sizeof(record));
+  ok(settings->GetStatistics(&record) == S_OK && record.averageSampleSize == 0,
+     "average %u\n", record.averageSampleSize);
+  bool othersKept = record.reserved0 == 0xABABABABu && record.reserved1 == 0xABABABABu;
+  for (uint32_t field : record.reserved) othersKept = othersKept && field == 0xABABABABu;
+  ok(othersKept, "GetStatistics wrote other fields\n");
+  ok(settings->GetStatistics(nullptr) == E_POINTER, "GetStatistics(null)\n");
+  ok(settings->ResetStatistics() == S_OK && settings->SetNotifyWindow(nullptr) == S_OK &&
+         settings->ClearNotifyWindow() == S_OK,
+     "statistics and window\n");
+  settings->Release();
+  ULONG left = filter->Release();
+  ok(left == 0, "filter left with %lu references\n", left);
+}
+
+void TestClassFactory() {
+  BeginGroup("class factory");
+  IClassFactory* factory = reinterpret_cast<IClassFactory*>(1);
+  HRESULT hr = GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IBaseFilter,
+                                          reinterpret_cast<void**>(&factory));
+  ok(hr == E_NOINTERFACE && factory == reinterpret_cast<IClassFactory*>(1),
+     "factory for IBaseFilter: hr %#lx\n", hr);
+  hr = GetDecompressorClassObject(IID_IBaseFilter, IID_IClassFactory,
+                                  reinterpret_cast<void**>(&factory));
+  ok(hr == CLASS_E_CLASSNOTAVAILABLE, "unknown class: hr %#lx\n", hr);
+
+  auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+  ok(canUnload && canUnload() == S_OK, "nothing alive at the start\n");
+  hr = GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory,
+                                  reinterpret_cast<void**>(&factory));
+  ok(hr == S_OK, "factory: hr %#lx\n", hr);
+  ok(canUnload() == S_FALSE, "a factory keeps the module\n");
+  ok(factory->LockServer(TRUE) == S_OK, "LockServer\n");
+  ULONG left = factory->Release();
+  ok(left == 0, "factory left with %lu references\n", left);
+  ok(canUnload() == S_FALSE, "a lock keeps the module\n");
+  // The lock belongs to the module, not to the factory that took it.
+  GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory));
+  factory->LockServer(FALSE);
+  factory->Release();
+  ok(canUnload() == S_OK, "unlocked\n");
+}
+
+}  // namespace
+
+void RunFilterObjectTests() {
+  TestClassFactory();
+  TestInterfaces();
+  TestAggregation();
+  TestPins();
+  TestSettings();
+}

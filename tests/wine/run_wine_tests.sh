@@ -1,0 +1,40 @@
+#!/bin/sh
+# Builds build-win64 (ZDC.dll and the test program) when needed, runs the
+# filter tests under wine64 in a Wine prefix of its own, and stops that
+# prefix's wineserver afterwards. Exits 77 (skipped) without wine64 or the
+# mingw-w64 compilers.
+#   run_wine_tests.sh SOURCE_DIR
+set -u
+
+root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
+wine=""
+for candidate in wine64 /usr/lib/wine/wine64; do
+  if command -v "$candidate" >/dev/null 2>&1; then wine=$(command -v "$candidate"); break; fi
+done
+if [ -z "$wine" ]; then
+  echo "skipped: wine64 is not installed"
+  exit 77
+fi
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1; then
+  echo "skipped: the mingw-w64 x86_64 compiler (posix threads) is not installed"
+  exit 77
+fi
+wineserver="$(dirname "$wine")/wineserver"
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
+
+build="$root/build-win64"
+"$root/scripts/build-windows.sh" win64 || exit 1
+
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
+fi
+
+cd "$build"
+"$wine" ./zdc_filter_tests.exe 'ZDC.dll'
+status=$?
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w 2>/dev/null
+exit $status
