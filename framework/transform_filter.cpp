@@ -1,6 +1,5 @@
 #include "transform_filter.h"
 
-#include <cwchar>
 #include <evcode.h>
 
 #include "transform_pins.h"
@@ -22,18 +21,6 @@ CBasePin* CTransformFilter::GetPin(int n) {
   if (n == 0) return m_pInput;
   if (n == 1) return m_pOutput;
   return nullptr;
-}
-
-HRESULT STDMETHODCALLTYPE CTransformFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (!id || !pin) return E_POINTER;
-  *pin = nullptr;
-  CBasePin* found = nullptr;
-  if (std::wcscmp(id, L"In") == 0)
-    found = GetPin(0);
-  else if (std::wcscmp(id, L"Out") == 0)
-    found = GetPin(1);
-  if (!found) return VFW_E_NOT_FOUND;
-  return GetInterface(static_cast<IPin*>(found), reinterpret_cast<void**>(pin));
 }
 
 HRESULT STDMETHODCALLTYPE CTransformFilter::Stop() {

@@ -25,7 +25,6 @@ class CTransformFilter : public CBaseFilter {
   int GetPinCount() override { return 2; }
   // 0 the input pin, 1 the output pin.
   CBasePin* GetPin(int n) override;
-  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
 
   // Stop deactivates the pins, then calls StopStreaming under the receive lock.
   HRESULT STDMETHODCALLTYPE Stop() override;
