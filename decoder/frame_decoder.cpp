@@ -94,14 +94,14 @@ void FrameDecoder::FreeBuffers() {
   lumaPlaneBytes = chromaScratchBytes = referenceBytes = 0;
 }
 
-void FrameDecoder::SetDisplayMask(bool on) {
+void FrameDecoder::SetDisplayMask(int32_t on) {
   std::lock_guard<std::recursive_mutex> hold(lock);
-  displayMask.store(on ? 1 : 0, std::memory_order_relaxed);
+  displayMask.store(on, std::memory_order_relaxed);
 }
 
-void FrameDecoder::SetDenoise(bool on) {
+void FrameDecoder::SetDenoise(int32_t on) {
   std::lock_guard<std::recursive_mutex> hold(lock);
-  denoise.store(on ? 1 : 0, std::memory_order_relaxed);
+  denoise.store(on, std::memory_order_relaxed);
 }
 
 int32_t FrameDecoder::Decode(const uint8_t* frame, uint32_t frameLength, uint8_t* output,

@@ -32,12 +32,13 @@ class FrameDecoder : public CodecContext {
   int32_t Decode(const uint8_t* frame, uint32_t frameLength, uint8_t* output,
                  int32_t outputStride);
 
-  // The user switches. Setters take the lock so a switch never changes inside
-  // a frame; getters read without it.
-  void SetDisplayMask(bool on);
-  void SetDenoise(bool on);
-  bool GetDisplayMask() const { return displayMask.load(std::memory_order_relaxed) != 0; }
-  bool GetDenoise() const { return denoise.load(std::memory_order_relaxed) != 0; }
+  // The user switches, 32-bit flags kept exactly as set (any non-zero value
+  // is on). Setters take the lock so a switch never changes inside a frame;
+  // getters read without it.
+  void SetDisplayMask(int32_t on);
+  void SetDenoise(int32_t on);
+  int32_t GetDisplayMask() const { return displayMask.load(std::memory_order_relaxed); }
+  int32_t GetDenoise() const { return denoise.load(std::memory_order_relaxed); }
 
   bool HasChroma() const { return hasChroma; }
 

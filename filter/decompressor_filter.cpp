@@ -21,9 +21,7 @@ DecompressorFilter::DecompressorFilter(IUnknown* outer, HRESULT* hr)
       m_lastSampleSize(0),
       m_averageSampleSize(0),
       m_totalSampleSize(0.0),
-      m_notifyWindow(nullptr),
-      m_displayMaskSetting(FALSE),
-      m_denoiseSetting(FALSE) {
+      m_notifyWindow(nullptr) {
   m_pInput = new (std::nothrow) DecompressorInputPin(this, hr);
   m_pOutput = new (std::nothrow) DecompressorOutputPin(this, hr);
   if (m_pInput && m_pOutput)

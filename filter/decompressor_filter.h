@@ -69,8 +69,4 @@ class DecompressorFilter : public CTransformFilter,
   int32_t m_averageSampleSize;
   double m_totalSampleSize;
   HWND volatile m_notifyWindow;
-  // The switches as last written through the settings interface: handed back
-  // unchanged by the getters, while the decoder keeps their truth value.
-  BOOL m_displayMaskSetting;
-  BOOL m_denoiseSetting;
 };

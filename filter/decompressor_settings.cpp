@@ -37,26 +37,24 @@ HRESULT STDMETHODCALLTYPE DecompressorFilter::GetQuality(double* quality) {
 }
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::SetDisplayMask(BOOL on) {
-  m_displayMaskSetting = on;
-  m_decoder.SetDisplayMask(on != FALSE);
+  m_decoder.SetDisplayMask(on);  // kept as given, under the decoder's lock
   return S_OK;
 }
 
 // The page never passes null here; refusing it costs nothing.
 HRESULT STDMETHODCALLTYPE DecompressorFilter::GetDisplayMask(BOOL* on) {
   if (!on) return E_POINTER;
-  *on = m_displayMaskSetting;
+  *on = m_decoder.GetDisplayMask();
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::SetDenoise(BOOL on) {
-  m_denoiseSetting = on;
-  m_decoder.SetDenoise(on != FALSE);
+  m_decoder.SetDenoise(on);  // kept as given, under the decoder's lock
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::GetDenoise(BOOL* on) {
   if (!on) return E_POINTER;
-  *on = m_denoiseSetting;
+  *on = m_decoder.GetDenoise();
   return S_OK;
 }

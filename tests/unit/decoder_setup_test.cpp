@@ -89,8 +89,10 @@ TEST(DecoderSetup, SwitchesSurviveResizing) {
   ASSERT_EQ(decoder.SetSize(32, 32, false), 0u);
   EXPECT_TRUE(decoder.GetDenoise());
   EXPECT_TRUE(decoder.GetDisplayMask());
-  decoder.SetDenoise(false);
-  EXPECT_FALSE(decoder.GetDenoise());
+  decoder.SetDenoise(0);
+  EXPECT_EQ(decoder.GetDenoise(), 0);
+  decoder.SetDenoise(-7);
+  EXPECT_EQ(decoder.GetDenoise(), -7) << "stored as given, not reduced to 0 or 1";
 }
 
 TEST(DecoderSetup, RefusesSizesItCannotHold) {
