@@ -40,6 +40,18 @@ void DenoisePlane_c(const uint8_t* source, int32_t sourcePitch, uint8_t* destina
                     int32_t width, int32_t height, int32_t destinationPitch,
                     const uint16_t* thresholds);
 
+// SSE2 variants (decoder/x86/), present in x86 builds. They may only be
+// called on processors with SSE2; ChooseBlockKernels sees to that.
+void ReconstructKeyBlock_sse2(int16_t* block, uint8_t* destination, int32_t pitch, int16_t* slot,
+                              const uint16_t* dequant);
+void ReconstructDeltaBlock_sse2(int16_t* block, uint8_t* destination, int32_t pitch,
+                                int16_t* slot, const uint16_t* dequant);
+void CopyBlock8x8_sse2(uint8_t* destination, const uint8_t* source, int32_t sourcePitch,
+                       int32_t destinationPitch);
+void DenoisePlane_sse2(const uint8_t* source, int32_t sourcePitch, uint8_t* destination,
+                       int32_t width, int32_t height, int32_t destinationPitch,
+                       const uint16_t* thresholds);
+
 // Draws a black X over both diagonals of the 8x8 block.
 void MarkBlock(uint8_t* block, int32_t pitch);
 
