@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "cli_support.h"
-#include "media_png_inspect.h"
+#include "media_png_parser.h"
 #include "media_temp_dir.h"
 #include "ycbcr_to_rgb.h"
 

@@ -50,21 +50,21 @@ Bytes List(const char* type, std::initializer_list<Bytes> children, const char* 
   return ListOf(type, std::vector<Bytes>(children), kind);
 }
 
-Bytes MainHeaderChunk(const AviSpec& spec, uint32_t totalFrames) {
-  return Chunk("avih", Join({Le32Bytes(spec.microSecPerFrame), Le32Bytes(0), Le32Bytes(0),
+Bytes MainHeaderChunk(const AviLayout& layout, uint32_t totalFrames) {
+  return Chunk("avih", Join({Le32Bytes(layout.microSecPerFrame), Le32Bytes(0), Le32Bytes(0),
                              Le32Bytes(0x10), Le32Bytes(totalFrames), Le32Bytes(0), Le32Bytes(1),
-                             Le32Bytes(0), Le32Bytes(static_cast<uint32_t>(spec.width)),
-                             Le32Bytes(static_cast<uint32_t>(spec.height)), Bytes(16, 0)}));
+                             Le32Bytes(0), Le32Bytes(static_cast<uint32_t>(layout.width)),
+                             Le32Bytes(static_cast<uint32_t>(layout.height)), Bytes(16, 0)}));
 }
 
-Bytes VideoStreamList(const AviSpec& spec) {
-  const Bytes strh = Join({Text("vids"), Text(spec.compression), Le32Bytes(0), Le16Bytes(0),
-                           Le16Bytes(0), Le32Bytes(0), Le32Bytes(spec.scale), Le32Bytes(spec.rate),
+Bytes VideoStreamList(const AviLayout& layout) {
+  const Bytes strh = Join({Text("vids"), Text(layout.compression), Le32Bytes(0), Le16Bytes(0),
+                           Le16Bytes(0), Le32Bytes(0), Le32Bytes(layout.scale), Le32Bytes(layout.rate),
                            Le32Bytes(0), Le32Bytes(0), Le32Bytes(0), Le32Bytes(0xFFFFFFFF),
                            Le32Bytes(0), Bytes(8, 0)});
-  const Bytes strf = Join({Le32Bytes(40), Le32Bytes(static_cast<uint32_t>(spec.width)),
-                           Le32Bytes(static_cast<uint32_t>(spec.height)), Le16Bytes(1), Le16Bytes(9),
-                           Text(spec.compression), Le32Bytes(0), Bytes(16, 0)});
+  const Bytes strf = Join({Le32Bytes(40), Le32Bytes(static_cast<uint32_t>(layout.width)),
+                           Le32Bytes(static_cast<uint32_t>(layout.height)), Le16Bytes(1), Le16Bytes(9),
+                           Text(layout.compression), Le32Bytes(0), Bytes(16, 0)});
   return List("strl", {Chunk("strh", strh), Chunk("strf", strf)});
 }
 
@@ -79,7 +79,7 @@ Bytes IndexEntry(const char* id, uint32_t flags, uint32_t offset, uint32_t size)
   return Join({Text(std::string(id, 4)), Le32Bytes(flags), Le32Bytes(offset), Le32Bytes(size)});
 }
 
-Bytes SimpleAvi(const AviSpec& spec, const std::vector<Bytes>& frames, const std::vector<bool>& keyFlags,
+Bytes SimpleAvi(const AviLayout& layout, const std::vector<Bytes>& frames, const std::vector<bool>& keyFlags,
                 bool withIndex) {
   std::vector<Bytes> chunks;
   Bytes index;
@@ -91,8 +91,8 @@ Bytes SimpleAvi(const AviSpec& spec, const std::vector<Bytes>& frames, const std
     index.insert(index.end(), entry.begin(), entry.end());
     offset += static_cast<uint32_t>(chunks.back().size());
   }
-  const Bytes hdrl = List("hdrl", {MainHeaderChunk(spec, static_cast<uint32_t>(frames.size())),
-                                   VideoStreamList(spec)});
+  const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, static_cast<uint32_t>(frames.size())),
+                                   VideoStreamList(layout)});
   const Bytes movi = ListOf("movi", chunks);
   if (!withIndex) return List("AVI ", {hdrl, movi}, "RIFF");
   return List("AVI ", {hdrl, movi, Chunk("idx1", index)}, "RIFF");

@@ -27,7 +27,7 @@ Bytes ChunkWithSize(const char* id, uint32_t declaredSize, const Bytes& data);
 Bytes List(const char* type, std::initializer_list<Bytes> children, const char* kind = "LIST");
 Bytes ListOf(const char* type, const std::vector<Bytes>& children, const char* kind = "LIST");
 
-struct AviSpec {
+struct AviLayout {
   int32_t width = 64;
   int32_t height = 48;
   const char* compression = "QZV2";
@@ -36,15 +36,15 @@ struct AviSpec {
   uint32_t microSecPerFrame = 33333;
 };
 
-Bytes MainHeaderChunk(const AviSpec& spec, uint32_t totalFrames);
-Bytes VideoStreamList(const AviSpec& spec);
+Bytes MainHeaderChunk(const AviLayout& layout, uint32_t totalFrames);
+Bytes VideoStreamList(const AviLayout& layout);
 Bytes AudioStreamList();
 // One 'idx1' entry.
 Bytes IndexEntry(const char* id, uint32_t flags, uint32_t offset, uint32_t size);
 
 // A complete, ordinary file: hdrl with the video stream, movi with one '00dc'
 // chunk per frame, and (when `withIndex`) idx1 with keyFlags[i] per frame.
-Bytes SimpleAvi(const AviSpec& spec, const std::vector<Bytes>& frames,
+Bytes SimpleAvi(const AviLayout& layout, const std::vector<Bytes>& frames,
                 const std::vector<bool>& keyFlags, bool withIndex = true);
 
 // Deterministic frame contents of the given length.

@@ -19,12 +19,12 @@ using namespace zdc_test;
 TEST(AviLargeFileTest, FramesBeyondFourGigabytes) {
   MediaTempDir dir;
   const std::string path = dir.File("large.avi");
-  AviSpec spec;
+  AviLayout layout;
   const Bytes frameA = FramePayload(33, 1), frameB = FramePayload(34, 2), frameC = FramePayload(35, 3);
 
   // RIFF 'AVI ' { hdrl, movi { A }, JUNK (hole) } with the largest size the
   // 32-bit field holds.
-  const Bytes hdrl = List("hdrl", {MainHeaderChunk(spec, 3), VideoStreamList(spec)});
+  const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, 3), VideoStreamList(layout)});
   const Bytes movi = List("movi", {Chunk("00dc", frameA)});
   const uint32_t riffSize = 0xFFFFFFF0u;
   const uint64_t junkData = 12 + hdrl.size() + movi.size() + 8;

@@ -51,13 +51,13 @@ class AviReaderTest : public ::testing::Test {
 };
 
 TEST_F(AviReaderTest, OrdinaryFileGivesFormatFramesAndKeyFlags) {
-  AviSpec spec;
-  spec.width = 176;
-  spec.height = 144;
-  spec.rate = 30000;
-  spec.scale = 1001;
+  AviLayout layout;
+  layout.width = 176;
+  layout.height = 144;
+  layout.rate = 30000;
+  layout.scale = 1001;
   const std::vector<Bytes> frames = {FramePayload(100, 1), FramePayload(37, 2), FramePayload(64, 3)};
-  const Bytes file = SimpleAvi(spec, frames, {true, false, false});
+  const Bytes file = SimpleAvi(layout, frames, {true, false, false});
   AviReader reader(Save(file));
   EXPECT_EQ(reader.Width(), 176);
   EXPECT_EQ(reader.Height(), 144);
@@ -84,31 +84,31 @@ TEST_F(AviReaderTest, FrameRateFallsBackToMainHeaderThenUnknown) {
       {0, 0, 0, {0, 0}},
   };
   for (const Case& c : cases) {
-    AviSpec spec;
-    spec.rate = c.rate;
-    spec.scale = c.scale;
-    spec.microSecPerFrame = c.microSecPerFrame;
-    AviReader reader(Save(SimpleAvi(spec, {FramePayload(8, 1)}, {true})));
+    AviLayout layout;
+    layout.rate = c.rate;
+    layout.scale = c.scale;
+    layout.microSecPerFrame = c.microSecPerFrame;
+    AviReader reader(Save(SimpleAvi(layout, {FramePayload(8, 1)}, {true})));
     EXPECT_EQ(reader.FrameRate(), c.expected) << c.rate << "/" << c.scale << " " << c.microSecPerFrame;
   }
 }
 
 TEST_F(AviReaderTest, NegativeHeightAndOtherFourCCArePassedThrough) {
-  AviSpec spec;
-  spec.height = -48;
-  spec.compression = "ABCD";
-  AviReader reader(Save(SimpleAvi(spec, {FramePayload(8, 1)}, {true})));
+  AviLayout layout;
+  layout.height = -48;
+  layout.compression = "ABCD";
+  AviReader reader(Save(SimpleAvi(layout, {FramePayload(8, 1)}, {true})));
   EXPECT_EQ(reader.Height(), -48);
   EXPECT_EQ(reader.Compression(), FourCC("ABCD"));
 }
 
 TEST_F(AviReaderTest, SkipsJunkUnknownChunksOtherStreamsAndRecLists) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(10, 1), FramePayload(11, 2), FramePayload(12, 3),
                                      FramePayload(13, 4)};
   // The video stream is stream 1, after an audio stream: its chunks are '01dc'.
-  const Bytes hdrl = List("hdrl", {MainHeaderChunk(spec, 4), Chunk("JUNK", Bytes(7, 0)), AudioStreamList(),
-                                   VideoStreamList(spec), List("odml", {Chunk("dmlh", Le32Bytes(4))})});
+  const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, 4), Chunk("JUNK", Bytes(7, 0)), AudioStreamList(),
+                                   VideoStreamList(layout), List("odml", {Chunk("dmlh", Le32Bytes(4))})});
   const Bytes movi = List("movi", {Chunk("01wb", FramePayload(9, 9)), Chunk("01dc", frames[0]),
                                    Chunk("JUNK", Bytes(30, 0)), Chunk("00wb", FramePayload(5, 8)),
                                    Chunk("00dc", FramePayload(6, 7)),  // not the video stream
@@ -126,14 +126,14 @@ TEST_F(AviReaderTest, SkipsJunkUnknownChunksOtherStreamsAndRecLists) {
 }
 
 TEST_F(AviReaderTest, OddSizedChunksWithAndWithoutPadByte) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(7, 1), FramePayload(1, 2), FramePayload(5, 3),
                                      FramePayload(4, 4)};
   for (bool pad : {true, false}) {
     std::vector<Bytes> chunks;
     for (const Bytes& frame : frames) chunks.push_back(Chunk("00dc", frame, pad));
     const Bytes file =
-        List("AVI ", {List("hdrl", {MainHeaderChunk(spec, 4), VideoStreamList(spec)}), ListOf("movi", chunks)},
+        List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 4), VideoStreamList(layout)}), ListOf("movi", chunks)},
              "RIFF");
     AviReader reader(Save(file));
     SCOPED_TRACE(pad ? "padded" : "unpadded");
@@ -142,18 +142,18 @@ TEST_F(AviReaderTest, OddSizedChunksWithAndWithoutPadByte) {
 }
 
 TEST_F(AviReaderTest, ZeroLengthChunksAreDroppedFrames) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(20, 1), Bytes(), Bytes(), FramePayload(21, 2)};
-  const Bytes file = SimpleAvi(spec, frames, {true, false, false, false});
+  const Bytes file = SimpleAvi(layout, frames, {true, false, false, false});
   AviReader reader(Save(file));
   ExpectFrames(reader, file, frames);
   EXPECT_TRUE(reader.ReadFrame(1).empty());
 }
 
 TEST_F(AviReaderTest, MissingIndexLeavesEveryFrameKey) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(20, 1), FramePayload(21, 2)};
-  const Bytes file = SimpleAvi(spec, frames, {}, false);
+  const Bytes file = SimpleAvi(layout, frames, {}, false);
   AviReader reader(Save(file));
   EXPECT_FALSE(reader.HasIndex());
   ExpectFrames(reader, file, frames);
@@ -161,9 +161,9 @@ TEST_F(AviReaderTest, MissingIndexLeavesEveryFrameKey) {
 }
 
 TEST_F(AviReaderTest, IndexWithAbsoluteOffsets) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(20, 1), FramePayload(21, 2), FramePayload(22, 3)};
-  Bytes withoutIndex = SimpleAvi(spec, frames, {}, false);
+  Bytes withoutIndex = SimpleAvi(layout, frames, {}, false);
   Bytes index;
   const bool keys[] = {false, true, false};
   for (size_t i = 0; i < frames.size(); ++i) {
@@ -183,9 +183,9 @@ TEST_F(AviReaderTest, IndexWithAbsoluteOffsets) {
 }
 
 TEST_F(AviReaderTest, TruncatedFileKeepsTheWholeFrames) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(40, 1), FramePayload(40, 2), FramePayload(40, 3)};
-  const Bytes file = SimpleAvi(spec, frames, {true, true, true});
+  const Bytes file = SimpleAvi(layout, frames, {true, true, true});
   const uint64_t third = Find(file, frames[2]);
   struct Case {
     uint64_t cut;
@@ -205,9 +205,9 @@ TEST_F(AviReaderTest, TruncatedFileKeepsTheWholeFrames) {
 }
 
 TEST_F(AviReaderTest, GarbageChunkSizesAndIdsResynchronise) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(30, 1), FramePayload(31, 2), FramePayload(32, 3)};
-  const Bytes hdrl = List("hdrl", {MainHeaderChunk(spec, 3), VideoStreamList(spec)});
+  const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, 3), VideoStreamList(layout)});
   const Bytes movi = List("movi", {Chunk("00dc", frames[0]), ChunkWithSize("00dc", 0xFFFFFF00u, FramePayload(50, 7)),
                                    Bytes{0xFF, 0x00, 0x13, 0x37, 0xFF, 0xFF, 0xFF, 0xFF}, Chunk("00dc", frames[1]),
                                    ChunkWithSize("JUNK", 0x7FFFFFFF, Bytes(10, 0)), Chunk("00dc", frames[2])});
@@ -223,20 +223,20 @@ TEST_F(AviReaderTest, GarbageChunkSizesAndIdsResynchronise) {
 // A writer that stopped before patching its headers leaves the RIFF and
 // 'movi' sizes at 0 and writes no index.
 TEST_F(AviReaderTest, UnpatchedZeroSizesRunToTheEndOfTheFile) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> frames = {FramePayload(30, 1), FramePayload(31, 2)};
   const Bytes file = Join({Text("RIFF"), Le32Bytes(0), Text("AVI "),
-                           List("hdrl", {MainHeaderChunk(spec, 0), VideoStreamList(spec)}), Text("LIST"),
+                           List("hdrl", {MainHeaderChunk(layout, 0), VideoStreamList(layout)}), Text("LIST"),
                            Le32Bytes(0), Text("movi"), Chunk("00dc", frames[0]), Chunk("00dc", frames[1])});
   AviReader reader(Save(file));
   ExpectFrames(reader, file, frames);
 }
 
 TEST_F(AviReaderTest, OpenDmlExtensionAppendsFramesAndReadsChunkIndex) {
-  AviSpec spec;
+  AviLayout layout;
   const std::vector<Bytes> first = {FramePayload(20, 1), FramePayload(21, 2)};
   const std::vector<Bytes> second = {FramePayload(22, 3), FramePayload(23, 4), FramePayload(24, 5)};
-  const Bytes riff1 = SimpleAvi(spec, first, {true, false});
+  const Bytes riff1 = SimpleAvi(layout, first, {true, false});
   // RIFF 'AVIX' { LIST 'movi' { frames..., ix00 } }; ix00 entries count from
   // qwBaseOffset and point at the frame data.
   const uint64_t moviData = riff1.size() + 12 + 12;
@@ -261,12 +261,12 @@ TEST_F(AviReaderTest, OpenDmlExtensionAppendsFramesAndReadsChunkIndex) {
 }
 
 TEST_F(AviReaderTest, RefusesFilesThatAreNotVideoAvi) {
-  AviSpec spec;
-  Bytes shortFormat = SimpleAvi(spec, {FramePayload(8, 1)}, {true});
+  AviLayout layout;
+  Bytes shortFormat = SimpleAvi(layout, {FramePayload(8, 1)}, {true});
   {
     // Replace 'strf' by a 12-byte one: too short for a BITMAPINFOHEADER.
     const Bytes strf = Chunk("strf", Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48)}));
-    const Bytes hdrl = List("hdrl", {MainHeaderChunk(spec, 1),
+    const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, 1),
                                      List("strl", {Chunk("strh", Join({Text("vids"), Bytes(52, 0)})), strf})});
     shortFormat = List("AVI ", {hdrl, List("movi", {Chunk("00dc", Bytes(4, 0))})}, "RIFF");
   }
@@ -279,7 +279,7 @@ TEST_F(AviReaderTest, RefusesFilesThatAreNotVideoAvi) {
       {"text", Text("hello, this is not a video file"), "not a RIFF file"},
       {"wave", List("WAVE", {Chunk("fmt ", Bytes(16, 0))}, "RIFF"), "RIFF form 'WAVE'"},
       {"audio only",
-       List("AVI ", {List("hdrl", {MainHeaderChunk(spec, 0), AudioStreamList()}), List("movi", {})}, "RIFF"),
+       List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 0), AudioStreamList()}), List("movi", {})}, "RIFF"),
        "no video stream"},
       {"no header list", List("AVI ", {List("movi", {Chunk("00dc", Bytes(4, 0))})}, "RIFF"), "no video stream"},
       {"short format", shortFormat, "too short"},
@@ -300,10 +300,10 @@ TEST_F(AviReaderTest, RefusesFilesThatAreNotVideoAvi) {
 // Random damage to a valid file: the reader must either refuse it or give
 // frames that lie inside the file, and must always finish.
 TEST_F(AviReaderTest, SurvivesRandomDamage) {
-  AviSpec spec;
+  AviLayout layout;
   std::vector<Bytes> frames;
   for (int i = 0; i < 12; ++i) frames.push_back(FramePayload(static_cast<size_t>(5 + 7 * i), static_cast<uint8_t>(i)));
-  const Bytes original = SimpleAvi(spec, frames, std::vector<bool>(12, true));
+  const Bytes original = SimpleAvi(layout, frames, std::vector<bool>(12, true));
   std::mt19937 random(12345);
   for (int round = 0; round < 400; ++round) {
     Bytes damaged = original;

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "checksums.h"
-#include "media_png_inspect.h"
+#include "media_png_parser.h"
 #include "media_temp_dir.h"
 #include "ycbcr_to_rgb.h"
 

@@ -1,4 +1,4 @@
-#include "media_png_inspect.h"
+#include "media_png_parser.h"
 
 #include <algorithm>
 #include <cstdlib>
