@@ -1,5 +1,7 @@
 #include "guarded_output.h"
 
+#include <cstring>
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ZDC_FUZZ_HAVE_ASAN 1
@@ -19,26 +21,31 @@ GuardedOutput::GuardedOutput(int32_t width, int32_t height, bool withChroma, int
   const size_t lumaSize = static_cast<size_t>(height) * static_cast<size_t>(stride);
   const size_t chromaSize = lumaSize / 16;
   pictureBytes_ = lumaSize + (withChroma ? 2 * chromaSize : 0);
-  writable_.assign(pictureBytes_, 0);
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) writable_[static_cast<size_t>(y) * stride + x] = 1;
-  }
-  if (withChroma) {
-    for (size_t plane = 0; plane < 2; ++plane) {
-      const size_t start = lumaSize + plane * chromaSize;
-      for (int32_t y = 0; y < height / 4; ++y) {
-        for (int32_t x = 0; x < width / 4; ++x) {
-          writable_[start + static_cast<size_t>(y) * (stride / 4) + x] = 1;
-        }
-      }
+  auto addRows = [&](size_t planeStart, int32_t rows, int32_t columns, int32_t pitch) {
+    for (int32_t y = 0; y < rows && columns > 0; ++y) {
+      pixels_.push_back({kGuardBytes + planeStart + static_cast<size_t>(y) * pitch,
+                         static_cast<size_t>(columns)});
     }
+  };
+  addRows(0, height, width, stride);
+  if (withChroma) {
+    addRows(lumaSize, height / 4, width / 4, stride / 4);
+    addRows(lumaSize + chromaSize, height / 4, width / 4, stride / 4);
+  }
+  // Whatever lies between the rows of pixels is fixed.
+  size_t next = 0;
+  for (const Range& row : pixels_) {
+    if (row.start > next) fixed_.push_back({next, row.start - next});
+    next = row.start + row.count;
   }
   bytes_.resize(pictureBytes_ + 2 * kGuardBytes);
-  for (size_t i = 0; i < bytes_.size(); ++i) bytes_[i] = FillAt(i);
+  fixed_.push_back({next, bytes_.size() - next});
+
+  fill_.resize(bytes_.size());
+  for (size_t i = 0; i < fill_.size(); ++i) fill_[i] = FillAt(i);
+  bytes_ = fill_;
   // Pixels start black, as a freshly allocated output sample would be zero.
-  for (size_t i = 0; i < pictureBytes_; ++i) {
-    if (writable_[i]) bytes_[kGuardBytes + i] = 0;
-  }
+  for (const Range& row : pixels_) std::memset(&bytes_[row.start], 0, row.count);
   Poison(true);
 }
 
@@ -63,12 +70,13 @@ void GuardedOutput::Poison(bool on) {
 bool GuardedOutput::Untouched(std::string* where) {
   Poison(false);
   bool intact = true;
-  for (size_t i = 0; i < bytes_.size() && intact; ++i) {
-    const bool guard = i < kGuardBytes || i >= kGuardBytes + pictureBytes_;
-    if ((guard || !writable_[i - kGuardBytes]) && bytes_[i] != FillAt(i)) {
-      intact = false;
-      *where = std::to_string(static_cast<long long>(i) - static_cast<long long>(kGuardBytes));
-    }
+  for (const Range& range : fixed_) {
+    if (std::memcmp(&bytes_[range.start], &fill_[range.start], range.count) == 0) continue;
+    size_t i = range.start;
+    while (bytes_[i] == fill_[i]) ++i;
+    *where = std::to_string(static_cast<long long>(i) - static_cast<long long>(kGuardBytes));
+    intact = false;
+    break;
   }
   Poison(true);
   return intact;
@@ -81,9 +89,9 @@ std::vector<uint8_t> GuardedOutput::Snapshot() const {
 
 std::vector<uint8_t> GuardedOutput::Pixels() const {
   std::vector<uint8_t> pixels;
-  const uint8_t* start = bytes_.data() + kGuardBytes;
-  for (size_t i = 0; i < pictureBytes_; ++i) {
-    if (writable_[i]) pixels.push_back(start[i]);
+  for (const Range& row : pixels_) {
+    pixels.insert(pixels.end(), bytes_.begin() + static_cast<ptrdiff_t>(row.start),
+                  bytes_.begin() + static_cast<ptrdiff_t>(row.start + row.count));
   }
   return pixels;
 }

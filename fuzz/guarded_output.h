@@ -43,10 +43,17 @@ class GuardedOutput {
   void Poison(bool on);
   static uint8_t FillAt(size_t index) { return static_cast<uint8_t>(index * 37 + 0x5B); }
 
+  struct Range {
+    size_t start;  // in bytes_
+    size_t count;
+  };
+
   int32_t stride_;
   size_t pictureBytes_;
-  std::vector<uint8_t> bytes_;     // guard, picture, guard
-  std::vector<uint8_t> writable_;  // per picture byte: 1 where a pixel lies
+  std::vector<uint8_t> bytes_;  // guard, picture, guard
+  std::vector<uint8_t> fill_;   // what bytes_ holds where nothing may be written
+  std::vector<Range> pixels_;   // the rows of pixels, in address order
+  std::vector<Range> fixed_;    // everything else, in address order
 };
 
 }  // namespace zdc::fuzz

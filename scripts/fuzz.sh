@@ -9,6 +9,10 @@
 # memory. The inputs are kept in build-fuzz/findings/; replay one with
 #   build-fuzz/<target>_fuzzer build-fuzz/findings/<file>
 #
+# With ZDC_FUZZ_COVERAGE=1 the corpora are then replayed in a build with
+# clang's source coverage (build-fuzz/coverage/) and the line and branch
+# coverage of the decoder and the AVI reader is printed.
+#
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 # Targets: frame_decoder huffman_decoder arithmetic_decoder lzw_mask
 #          run_length_mask fd_mask avi_reader
@@ -111,6 +115,28 @@ done
 echo
 echo "Fuzzing summary (${seconds}s per target):"
 printf '  %s\n' "${summary[@]}"
+
+if [ "${ZDC_FUZZ_COVERAGE:-0}" = 1 ]; then
+  coverage="$build/coverage"
+  major=$(clang++ --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
+  profdata=$(command -v llvm-profdata || command -v "llvm-profdata-$major")
+  llvmcov=$(command -v llvm-cov || command -v "llvm-cov-$major")
+  cmake -S fuzz -B "$coverage" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZDC_FUZZ_COVERAGE=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  cmake --build "$coverage" -j2 --target "${targets[@]/%/_fuzzer}" >/dev/null
+  rm -f "$coverage"/*.profraw
+  objects=()
+  for target in "${targets[@]}"; do
+    LLVM_PROFILE_FILE="$coverage/$target.profraw" "$coverage/${target}_fuzzer" -runs=0 \
+      "$build/corpus/$target" "$build/seeds/$target" >/dev/null 2>&1 || true
+    objects+=(-object "$coverage/${target}_fuzzer")
+  done
+  "$profdata" merge -sparse "$coverage"/*.profraw -o "$coverage/corpora.profdata"
+  echo
+  echo "Source coverage of the corpora:"
+  "$llvmcov" report "${objects[@]:1}" -instr-profile="$coverage/corpora.profdata" \
+    "$PWD/decoder" "$PWD/tools/media/avi_reader.cpp"
+fi
 if [ ${#failed[@]} -ne 0 ]; then
   echo "Findings in: ${failed[*]} (inputs in $build/findings/)" >&2
   exit 1
