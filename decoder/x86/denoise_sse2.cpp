@@ -117,6 +117,7 @@ ZDC_SSE2_ENTRY void DenoisePlane_sse2(const uint8_t* source, int32_t sourcePitch
                                       uint8_t* destination, int32_t width, int32_t height,
                                       int32_t destinationPitch, const uint16_t* thresholds) {
   if (width <= 0 || height <= 0) return;
+  // All eight thresholds are equal; like the portable filter we use the first.
   // Distances are at most 255, so a larger threshold keeps every sample, as
   // 255 does; the byte compare needs it in 0..255.
   const __m128i threshold =

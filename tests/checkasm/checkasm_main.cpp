@@ -53,25 +53,32 @@ struct Options {
 // async-signal-safe calls, hence the preformatted text).
 char crashContext[256] = "";
 volatile sig_atomic_t currentTrial = -1;
+volatile sig_atomic_t checksPassed = 0;
 
 void WriteText(const char* text) {
   ssize_t ignored = write(STDOUT_FILENO, text, std::strlen(text));
   (void)ignored;
 }
 
-void OnFault(int) {
-  char number[16];
-  int n = currentTrial, i = sizeof number - 1;
-  number[i] = '\0';
+void WriteNumber(int n) {
+  char digits[16];
+  int i = sizeof digits - 1;
+  digits[i] = '\0';
   do {
-    number[--i] = static_cast<char>('0' + n % 10);
+    digits[--i] = static_cast<char>('0' + n % 10);
     n /= 10;
   } while (n > 0 && i > 0);
+  WriteText(digits + i);
+}
+
+void OnFault(int) {
   WriteText("\nFAILED ");
   WriteText(crashContext);
-  WriteText(" trial ");
-  WriteText(number + i);
-  WriteText(": memory fault, an access outside the kernel's buffers\n0 passed, 1 failed\n");
+  WriteText(", trial ");
+  WriteNumber(currentTrial);
+  WriteText(": memory fault, an access outside the kernel's buffers\n");
+  WriteNumber(checksPassed);
+  WriteText(" passed, 1 failed\n");
   _exit(1);
 }
 
@@ -199,7 +206,7 @@ int Main(int argc, char** argv) {
       std::fflush(stdout);
       if (check->check(reference, candidate.kernels, run)) {
         std::printf("ok\n");
-        ++passed;
+        checksPassed = ++passed;
       } else {
         ++failed;
         break;
