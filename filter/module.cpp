@@ -1,18 +1,56 @@
-// What ZDC.dll serves: its class table and its registration entry points.
+// What ZDC.dll serves: its class table, the filter's registration data and
+// the registration entry points.
+#include <windows.h>
+#include <strmif.h>
+#include <uuids.h>
+
 #include "class_factory.h"
 #include "decompressor_filter.h"
+#include "decompressor_property_page.h"
 
-// The property page's class joins this table when the page exists.
+namespace {
+
+// The names are UTF-16 with the registered-trademark sign as U+00AE, so that
+// they reach the registry and the filter mapper as the same Unicode text
+// whatever code page the host runs in.
+#define ZDC_FILTER_NAME L"Zelvo\u00AE Frame Decompressor"
+
+// The registered pin names differ from those the pin objects report ("XForm
+// In", "XForm Out"); the mapper's REGFILTERPINS wants them writable.
+WCHAR kInputPinName[] = L"Input";
+WCHAR kOutputPinName[] = L"Output";
+
+const AMOVIESETUP_MEDIATYPE kInputTypes[] = {
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV2},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV3},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV4},
+};
+// Any video subtype: the output type follows the input's (YVU9, VbT8, VbT9).
+const AMOVIESETUP_MEDIATYPE kOutputTypes[] = {
+    {&MEDIATYPE_Video, &GUID_NULL},
+};
+
+const AMOVIESETUP_PIN kPins[] = {
+    {kInputPinName, FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr,
+     sizeof(kInputTypes) / sizeof(kInputTypes[0]), kInputTypes},
+    {kOutputPinName, FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr,
+     sizeof(kOutputTypes) / sizeof(kOutputTypes[0]), kOutputTypes},
+};
+
+const AMOVIESETUP_FILTER kFilterSetup = {
+    &CLSID_DecompressorFilter, ZDC_FILTER_NAME, MERIT_NORMAL,
+    sizeof(kPins) / sizeof(kPins[0]), kPins};
+
+}  // namespace
+
 const CFactoryTemplate g_Templates[] = {
-    {L"Zelvo\u00ae Frame Decompressor", &CLSID_DecompressorFilter,
-     DecompressorFilter::CreateInstance, nullptr, nullptr},
+    {ZDC_FILTER_NAME, &CLSID_DecompressorFilter, DecompressorFilter::CreateInstance, nullptr,
+     &kFilterSetup},
+    {ZDC_FILTER_NAME L" Property Page", &CLSID_DecompressorPropertyPage,
+     DecompressorPropertyPage::CreateInstance, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
-// Registration (the COM class keys and the filter-mapper entry) is not written
-// yet: both entry points succeed without touching the registry, so that the
-// module can already be loaded and its classes created through
-// DllGetClassObject.
-STDAPI DllRegisterServer() { return S_OK; }
+STDAPI DllRegisterServer() { return AMovieDllRegisterServer2(TRUE); }
 
-STDAPI DllUnregisterServer() { return S_OK; }
+STDAPI DllUnregisterServer() { return AMovieDllRegisterServer2(FALSE); }

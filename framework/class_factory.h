@@ -1,23 +1,13 @@
 // Module support: the table of classes a module serves (CFactoryTemplate),
-// the class factory handed out by DllGetClassObject, and the module handle.
+// the class factory handed out by DllGetClassObject, the module handle and the
+// registration routine behind DllRegisterServer and DllUnregisterServer.
 #pragma once
 
 #include <windows.h>
 #include <strmif.h>
 
+#include "filter_registration.h"
 #include "unknown.h"
-
-// Registration data of a filter, in the layout of the platform's REGFILTERPINS
-// and REGPINTYPES so that a REGFILTER2 of version 1 can point at the pins.
-typedef REGPINTYPES AMOVIESETUP_MEDIATYPE;
-typedef REGFILTERPINS AMOVIESETUP_PIN;
-struct AMOVIESETUP_FILTER {
-  const CLSID* clsID;
-  const WCHAR* strName;
-  DWORD dwMerit;
-  UINT nPins;
-  const AMOVIESETUP_PIN* lpPin;
-};
 
 typedef CUnknown*(WINAPI* LPFNNewCOMObject)(IUnknown* outer, HRESULT* hr);
 typedef void(WINAPI* LPFNInitRoutine)(BOOL loading, const CLSID* clsid);
@@ -40,6 +30,13 @@ extern const int g_cTemplates;
 // recorded when the module is loaded.
 HINSTANCE ModuleInstance();
 DWORD ModulePlatformId();
+
+// Registers (`doRegister` true) or unregisters every class of g_Templates:
+// the COM class keys under HKEY_CLASSES_ROOT\CLSID and, for templates with
+// filter setup data, the filter mapper's entry. Registration writes the class
+// keys first; unregistration removes the mapper entries first and the class
+// keys only when that succeeded.
+HRESULT AMovieDllRegisterServer2(BOOL doRegister);
 
 // One class factory per DllGetClassObject call, bound to one template. Its
 // reference count is a plain count: COM hands a factory to one thread at a
