@@ -75,7 +75,10 @@ HRESULT DecompressorPropertyPage::OnDisconnect() {
   return S_OK;
 }
 
+// A frame always connects the page before it activates it; without a filter
+// there is nothing to show, and the page refuses to open.
 HRESULT DecompressorPropertyPage::OnActivate() {
+  if (!m_pSettings) return E_UNEXPECTED;
   // From now on the filter posts WM_USER to the dialog after every frame.
   m_pSettings->SetNotifyWindow(m_hwnd);
   SendDlgItemMessageW(m_hwnd, IDC_QUALITY_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
@@ -89,7 +92,7 @@ HRESULT DecompressorPropertyPage::OnActivate() {
 }
 
 HRESULT DecompressorPropertyPage::OnDeactivate() {
-  m_pSettings->ClearNotifyWindow();
+  if (m_pSettings) m_pSettings->ClearNotifyWindow();
   return S_OK;
 }
 

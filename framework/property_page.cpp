@@ -110,8 +110,14 @@ HRESULT STDMETHODCALLTYPE CBasePropertyPage::Activate(HWND parent, LPCRECT rect,
     DWORD error = GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
   }
-  // WM_INITDIALOG has recorded the dialog in m_hwnd.
-  OnActivate();
+  // WM_INITDIALOG has recorded the dialog in m_hwnd. A page that cannot
+  // fill its dialog does not show it.
+  HRESULT hr = OnActivate();
+  if (FAILED(hr)) {
+    DestroyWindow(m_hwnd);
+    m_hwnd = nullptr;
+    return hr;
+  }
   Move(rect);
   return Show(SW_SHOWNORMAL);
 }

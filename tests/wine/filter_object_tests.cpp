@@ -1,9 +1,8 @@
 // The filter as a COM object: its interfaces, aggregation, its pins and their
-// enumeration, the settings interface and the class factory.
+// enumeration and the class factory.
 #include <ocidl.h>
 #include <uuids.h>
 
-#include <cmath>
 #include <cstring>
 #include <cwchar>
 
@@ -200,61 +199,6 @@ void TestPins() {
   ok(left == 0, "filter left with %lu references\n", left);
 }
 
-void TestSettings() {
-  BeginGroup("settings interface");
-  IBaseFilter* filter = NewDecompressor();
-  IDecompressorSettings* settings = nullptr;
-  filter->QueryInterface(IID_IDecompressorSettings, reinterpret_cast<void**>(&settings));
-
-  double quality = -1.0;
-  ok(settings->GetQuality(&quality) == S_OK && quality == 0.0, "initial quality %f\n", quality);
-  BOOL on = 7;
-  ok(settings->GetDenoise(&on) == S_OK && on == FALSE, "denoise starts off\n");
-  on = 7;
-  ok(settings->GetDisplayMask(&on) == S_OK && on == FALSE, "mask display starts off\n");
-  ok(settings->GetQuality(nullptr) == E_POINTER && settings->GetDenoise(nullptr) == E_POINTER,
-     "null pointers\n");
-
-  struct {
-    double value;
-    HRESULT expected;
-    double reads;
-  } qualities[] = {
-      {0.5, S_OK, 0.5},       {1.0, S_OK, 1.0},         {0.0, S_OK, 0.0},
-      {0.29, S_OK, 0.28},     {0.58, S_OK, 0.57},       {1.0000001, E_INVALIDARG, 0.57},
-      {-0.01, E_INVALIDARG, 0.57}, {NAN, E_INVALIDARG, 0.57},
-  };
-  for (const auto& q : qualities) {
-    HRESULT hr = settings->SetQuality(q.value);
-    settings->GetQuality(&quality);
-    ok(hr == q.expected && std::fabs(quality - q.reads) < 1e-9,
-       "SetQuality(%g): hr %#lx, reads %.17g\n", q.value, hr, quality);
-  }
-
-  // The switches come back as they were written.
-  ok(settings->SetDenoise(5) == S_OK && settings->GetDenoise(&on) == S_OK && on == 5,
-     "denoise reads %d\n", on);
-  ok(settings->SetDisplayMask(-1) == S_OK && settings->GetDisplayMask(&on) == S_OK && on == -1,
-     "mask display reads %d\n", on);
-  settings->SetDenoise(FALSE);
-  settings->SetDisplayMask(FALSE);
-
-  DecompressorStatistics record;
-  std::memset(&record, 0xAB, sizeof(record));
-  ok(settings->GetStatistics(&record) == S_OK && record.averageSampleSize == 0,
-     "average %u\n", record.averageSampleSize);
-  bool othersKept = record.reserved0 == 0xABABABABu && record.reserved1 == 0xABABABABu;
-  for (uint32_t field : record.reserved) othersKept = othersKept && field == 0xABABABABu;
-  ok(othersKept, "GetStatistics wrote other fields\n");
-  ok(settings->GetStatistics(nullptr) == E_POINTER, "GetStatistics(null)\n");
-  ok(settings->ResetStatistics() == S_OK && settings->SetNotifyWindow(nullptr) == S_OK &&
-         settings->ClearNotifyWindow() == S_OK,
-     "statistics and window\n");
-  settings->Release();
-  ULONG left = filter->Release();
-  ok(left == 0, "filter left with %lu references\n", left);
-}
-
 void TestClassFactory() {
   BeginGroup("class factory");
   IClassFactory* factory = reinterpret_cast<IClassFactory*>(1);
@@ -291,5 +235,4 @@ void RunFilterObjectTests() {
   TestInterfaces();
   TestAggregation();
   TestPins();
-  TestSettings();
 }

@@ -1,5 +1,7 @@
-// The decompressor's tests under Windows (or Wine): the filter object, media
-// type negotiation, and streaming in the platform's filter graph.
+// The decompressor's tests under Windows (or Wine): the module as a COM
+// server, the filter object, the settings interface, media type negotiation,
+// streaming in the platform's filter graph, the property page in a window,
+// and the registry side of registration.
 //   zdc_filter_tests [path of ZDC.dll]
 #include <windows.h>
 
@@ -8,10 +10,14 @@
 #include "check.h"
 #include "test_support.h"
 
+void RunModuleTests();
 void RunFilterObjectTests();
+void RunSettingsTests();
 void RunNegotiationTests();
 void RunGraphTests();
 void RunPlatformSourceTests();
+void RunPropertyPageTests();
+void RunFilterRegistrationTests();
 
 int wmain(int argc, wchar_t** argv) {
   const wchar_t* module = argc > 1 ? argv[1] : L"ZDC.dll";
@@ -21,10 +27,14 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   CoInitialize(nullptr);
+  RunModuleTests();
   RunFilterObjectTests();
+  RunSettingsTests();
   RunNegotiationTests();
   RunGraphTests();
   RunPlatformSourceTests();
+  RunPropertyPageTests();
+  RunFilterRegistrationTests();
 
   BeginGroup("module");
   auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");

@@ -1,5 +1,6 @@
 #include "test_graph.h"
 
+#include <evcode.h>
 #include <uuids.h>
 
 #include "check.h"
@@ -32,6 +33,17 @@ HRESULT TestGraph::ConnectInput(const CMediaType& type) {
 
 HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
   return graph->ConnectDirect(out, sink->Pin(), type);
+}
+
+bool TestGraph::RunToCompletion() {
+  HRESULT hr = control->Run();
+  ok(SUCCEEDED(hr), "Run: hr %#lx\n", hr);
+  // The limit only keeps a broken graph from hanging the tests.
+  bool completed = WaitForEvent(events, EC_COMPLETE, 20000, nullptr);
+  ok(completed, "no EC_COMPLETE\n");
+  hr = control->Stop();
+  ok(hr == S_OK, "Stop: hr %#lx\n", hr);
+  return completed;
 }
 
 void TestGraph::Release() {

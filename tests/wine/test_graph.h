@@ -26,5 +26,8 @@ struct TestGraph {
   HRESULT ConnectInput(const CMediaType& type);
   // Decompressor to sink, through the graph; `type` may be null.
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type);
+  // Runs the source's frames through the graph until the sink reports the end
+  // of the stream, then stops; false (with a failed check) when it never does.
+  bool RunToCompletion();
   void Release();
 };
