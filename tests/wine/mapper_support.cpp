@@ -107,7 +107,9 @@ std::vector<IMoniker*> MatchingFilters(IFilterMapper2* mapper, const GUID& major
   GUID output[2] = {outputMajor ? *outputMajor : GUID_NULL,
                     outputMinor ? *outputMinor : GUID_NULL};
   IEnumMoniker* monikers = nullptr;
-  if (FAILED(mapper->EnumMatchingFilters(&monikers, 0, TRUE, merit, TRUE, 1, input, nullptr,
+  // Not an exact match: a registered wildcard type (GUID_NULL) matches any
+  // requested one, as when a graph is built.
+  if (FAILED(mapper->EnumMatchingFilters(&monikers, 0, FALSE, merit, TRUE, 1, input, nullptr,
                                          nullptr, FALSE, outputMajor != nullptr,
                                          outputMajor ? 1 : 0, outputMajor ? output : nullptr,
                                          nullptr, nullptr)))
