@@ -9,9 +9,9 @@
 // and setter. Optionally, after the stream, a good key frame and the delta
 // frame after it decode exactly as on a fresh decoder with the same settings.
 #include <cstdint>
-#include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cpu_features.h"
@@ -89,12 +89,15 @@ struct FreshPictures {
 };
 
 const FreshPictures& FreshPicturesFor(const StreamSetup& setup, bool denoise, bool displayMask) {
-  static std::map<std::tuple<int32_t, int32_t, bool, bool, int32_t, bool, bool>, FreshPictures> cache;
-  const auto key = std::make_tuple(setup.width, setup.height, setup.withChroma,
-                                   setup.portableKernels, setup.strideExtra, denoise, displayMask);
-  auto found = cache.find(key);
-  if (found != cache.end()) return found->second;
+  using Key = std::tuple<int32_t, int32_t, bool, bool, int32_t, bool, bool>;
+  static std::vector<std::pair<Key, FreshPictures>> cache;  // see ReferenceFramesFor
+  const Key key(setup.width, setup.height, setup.withChroma, setup.portableKernels,
+                setup.strideExtra, denoise, displayMask);
+  for (const auto& entry : cache) {
+    if (entry.first == key) return entry.second;
+  }
   if (cache.size() >= 64) cache.clear();
+  cache.reserve(64);
 
   const ReferenceFrames& good = ReferenceFramesFor(setup.width, setup.height, setup.withChroma);
   FrameDecoder fresh;
@@ -111,7 +114,8 @@ const FreshPictures& FreshPicturesFor(const StreamSetup& setup, bool denoise, bo
   }
   ZDC_FUZZ_CHECK(static_cast<size_t>(pictures.results[0]) == good.key.size(),
                  "the good key frame is read to its end");
-  return cache.emplace(key, std::move(pictures)).first->second;
+  cache.emplace_back(key, std::move(pictures));
+  return cache.back().second;
 }
 
 // A good key frame and delta frame must give the same pictures on the decoder

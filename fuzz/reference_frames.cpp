@@ -1,7 +1,8 @@
 #include "reference_frames.h"
 
-#include <map>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "encoder_options.h"
 #include "frame_encoder.h"
@@ -11,12 +12,17 @@ namespace zdc::fuzz {
 
 const ReferenceFrames& ReferenceFramesFor(int32_t width, int32_t height, bool withChroma) {
   // A fuzz run meets many sizes; a small cache, emptied when full, keeps the
-  // memory bounded while a run that settles on a few sizes stays fast.
-  static std::map<std::tuple<int32_t, int32_t, bool>, ReferenceFrames> cache;
-  const auto key = std::make_tuple(width, height, withChroma);
-  auto found = cache.find(key);
-  if (found != cache.end()) return found->second;
+  // memory bounded while a run that settles on a few sizes stays fast. (A
+  // plain list: the tree of std::map rebalances in uninstrumented library
+  // code, which MemorySanitizer builds cannot follow.)
+  using Key = std::tuple<int32_t, int32_t, bool>;
+  static std::vector<std::pair<Key, ReferenceFrames>> cache;
+  const Key key(width, height, withChroma);
+  for (const auto& entry : cache) {
+    if (entry.first == key) return entry.second;
+  }
   if (cache.size() >= 64) cache.clear();
+  cache.reserve(64);
 
   EncoderOptions options;
   options.fourcc = withChroma ? kFourccQzv2 : kFourccQzv3;
@@ -28,7 +34,8 @@ const ReferenceFrames& ReferenceFramesFor(int32_t width, int32_t height, bool wi
   frames.key = encoder.EncodeFrame(MakeTestPattern(width, height, withChroma, 0));
   encoder.SetCoder(CoefficientCoding::kArithmetic);
   frames.delta = encoder.EncodeFrame(MakeTestPattern(width, height, withChroma, 3));
-  return cache.emplace(key, std::move(frames)).first->second;
+  cache.emplace_back(key, std::move(frames));
+  return cache.back().second;
 }
 
 }  // namespace zdc::fuzz
