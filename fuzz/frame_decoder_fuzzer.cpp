@@ -1,7 +1,8 @@
 // Whole frames through FrameDecoder::Decode: a picture size and output layout
 // from the input's first bytes, then a stream of frames (so that delta chains,
 // coefficient stores, the reference picture and the luma plane carry hostile
-// state from frame to frame) with the user's settings changed between them.
+// state from frame to frame) with the user's settings, and even the picture
+// size, changed between them.
 //
 // After every frame: no byte outside the picture's pixels was written, a frame
 // that the delta chain skips (or an output pitch narrower than the picture)
@@ -9,6 +10,7 @@
 // and setter. Optionally, after the stream, a good key frame and the delta
 // frame after it decode exactly as on a fresh decoder with the same settings.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -146,12 +148,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc;
   using namespace zdc::fuzz;
   const FrameStreamInput input = ParseFrameStream(data, size);
-  const StreamSetup& setup = input.setup;
+  StreamSetup setup = input.setup;
   SetCpuFeatureMask(setup.portableKernels ? 0 : 0xFF);
 
   FrameDecoder decoder;
   PrepareDecoder(decoder, setup);
-  GuardedOutput output(setup.width, setup.height, setup.withChroma, setup.Stride());
+  auto output = std::make_unique<GuardedOutput>(setup.width, setup.height, setup.withChroma,
+                                                setup.Stride());
   DeltaChainModel chain;
   bool denoise = false, displayMask = false;
 
@@ -162,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decoder.SetDisplayMask(displayMask);
     ZDC_FUZZ_CHECK(decoder.GetDenoise() == denoise && decoder.GetDisplayMask() == displayMask,
                    "the switches read back as set");
-    if (record.control & kSetQuality) {
+    if ((record.control & kSetQuality) && !(record.control & kResize)) {
       const double quality = RecordQuality(record.quality);
       const uint16_t before = decoder.QualityHundredths();
       const bool accepted = quality >= 0.0 && quality <= 1.0;
@@ -171,22 +174,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ZDC_FUZZ_CHECK(decoder.QualityHundredths() == (accepted ? StoredHundredths(quality) : before),
                      "a refused quality changes nothing");
     }
-    if (record.control & kSetSizeAgain) {
+    if (record.control & kResize) {
+      // A new media type: new buffers in the decoder and a new output sample.
+      setup = ResizedSetup(setup, record.quality);
+      output = std::make_unique<GuardedOutput>(setup.width, setup.height, setup.withChroma,
+                                               setup.Stride());
+    }
+    if (record.control & (kSetSizeAgain | kResize)) {
       PrepareDecoder(decoder, setup);
+      ZDC_FUZZ_CHECK(decoder.HasChroma() == setup.withChroma && decoder.Width() == setup.width &&
+                         decoder.Height() == setup.height,
+                     "SetSize takes the size asked for");
       chain.Restart();
     }
 
     const bool narrow = (record.control & kNarrowStride) != 0;
-    const std::vector<uint8_t> before = output.Snapshot();
+    const std::vector<uint8_t> before = output->Snapshot();
     const uint16_t qualityBefore = decoder.QualityHundredths();
     ExactBuffer frame(record.data, record.size);
-    const int32_t result = decoder.Decode(frame.data(), frame.size32(), output.Picture(),
+    const int32_t result = decoder.Decode(frame.data(), frame.size32(), output->Picture(),
                                           narrow ? setup.width - 1 : setup.Stride());
-    CheckUntouched(output, "after a frame");
+    CheckUntouched(*output, "after a frame");
 
     if (narrow) {
       ZDC_FUZZ_CHECK(result == 0, "an output pitch narrower than the picture is refused");
-      ZDC_FUZZ_CHECK(output.Snapshot() == before, "a refused frame writes nothing");
+      ZDC_FUZZ_CHECK(output->Snapshot() == before, "a refused frame writes nothing");
       ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore, "a refused frame changes nothing");
       continue;
     }
@@ -202,15 +214,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (frame.size() < 8) {
       ZDC_FUZZ_CHECK(result == 0, "a frame without an index is abandoned");
-      ZDC_FUZZ_CHECK(output.Snapshot() == before, "an abandoned header writes nothing");
+      ZDC_FUZZ_CHECK(output->Snapshot() == before, "an abandoned header writes nothing");
       continue;
     }
     if (chain.Next(Le16(frame.data() + 6))) {
       ZDC_FUZZ_CHECK(result == kSkippedFrame, "a frame off the delta chain is skipped");
-      ZDC_FUZZ_CHECK(output.Snapshot() == before, "a skipped frame writes nothing");
+      ZDC_FUZZ_CHECK(output->Snapshot() == before, "a skipped frame writes nothing");
     }
   }
 
-  if (setup.checkRecovery) CheckRecovery(decoder, output, setup, denoise, displayMask);
+  if (setup.checkRecovery) CheckRecovery(decoder, *output, setup, denoise, displayMask);
   return 0;
 }

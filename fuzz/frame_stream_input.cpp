@@ -34,6 +34,14 @@ double RecordQuality(uint8_t quality) {
   return quality / 100.0;
 }
 
+StreamSetup ResizedSetup(const StreamSetup& setup, uint8_t choice) {
+  StreamSetup resized = setup;
+  resized.width = 1 + (choice * 37) % kMaxWidth;
+  resized.height = 1 + (choice * 53) % kMaxHeight;
+  resized.withChroma = (choice & 1) != 0;
+  return resized;
+}
+
 void AppendSetup(const StreamSetup& setup, std::vector<uint8_t>* out) {
   const uint32_t width = static_cast<uint32_t>(setup.width - 1);
   const uint32_t height = static_cast<uint32_t>(setup.height - 1);

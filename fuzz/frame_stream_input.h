@@ -14,8 +14,11 @@
 //     0    control: bit 0 denoise, bit 1 display mask, bit 2 set the quality
 //          from byte 1 first, bit 3 SetSize again first (restarts the delta
 //          chain), bit 4 decode with an output stride narrower than the
-//          picture (the decoder must refuse the frame)
-//     1    quality: 255 = not a number, 254 = -0.01, else this value / 100
+//          picture (the decoder must refuse the frame), bit 5 change the
+//          picture size first (SetSize with the size that byte 1 picks, as
+//          when the output media type changes while streaming)
+//     1    quality: 255 = not a number, 254 = -0.01, else this value / 100;
+//          with bit 5, the new size instead (see ResizedSetup)
 //     2-4  length of the frame (little-endian); the last frame takes what is
 //          left when the length runs past the input
 //     ...  the frame
@@ -46,6 +49,7 @@ enum FrameControl : uint8_t {
   kSetQuality = 0x04,
   kSetSizeAgain = 0x08,
   kNarrowStride = 0x10,
+  kResize = 0x20,
 };
 
 struct FrameRecord {
@@ -64,6 +68,11 @@ FrameStreamInput ParseFrameStream(const uint8_t* data, size_t size);
 
 // The quality that a record's quality byte asks for.
 double RecordQuality(uint8_t quality);
+
+// The setup after a kResize record: a size picked by `choice`, with or
+// without chroma; the kernels, the check at the end and the stride's
+// padding stay.
+StreamSetup ResizedSetup(const StreamSetup& setup, uint8_t choice);
 
 // Writers for the seed generator.
 void AppendSetup(const StreamSetup& setup, std::vector<uint8_t>* out);

@@ -192,7 +192,10 @@ void WriteStreamSeeds(SeedWriter& seeds, const StreamPlan& plan,
     switch (variant % 6) {
       case 1: control = kDenoise; break;
       case 2: control = kDisplayMask; break;
-      case 3: control = static_cast<uint8_t>(i % 4); break;  // every switch combination in turn
+      case 3:  // every switch combination in turn, and a new size at the end
+        control = static_cast<uint8_t>(i % 4 | (i + 1 == frames.size() ? kResize : 0));
+        quality = static_cast<uint8_t>(variant);
+        break;
       case 4:
         control = i == 1 ? kSetQuality : 0;
         quality = 29;
