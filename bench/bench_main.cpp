@@ -36,6 +36,8 @@ struct Options {
   int32_t width = 1920;
   int32_t height = 1080;
   std::vector<int> qualities = {25, 50, 90};
+  std::vector<CoefficientCoding> coders = {CoefficientCoding::kHuffman,
+                                           CoefficientCoding::kArithmetic};
   int rounds = 5;
   double seconds = 0.15;  // per decoder and round
   std::string photo = kDefaultPhoto;
@@ -46,7 +48,7 @@ struct Options {
 void Usage() {
   std::printf(
       "usage: zdc-bench [--quick] [--photo FILE.jpg | --synthetic] [--size WxH]\n"
-      "                 [--qualities 25,50,90] [--rounds N] [--seconds S]\n"
+      "                 [--qualities 25,50,90] [--coders huffman,arith] [--rounds N] [--seconds S]\n"
       "  --quick      a 320x240 synthetic picture, quality 50, short rounds (a smoke run)\n"
       "  --photo      the picture to code (a JPEG at least as large as --size);\n"
       "               default %s when installed, else the synthetic scene\n"
@@ -86,6 +88,12 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         options->qualities.push_back(static_cast<int>(q));
         p = *end == ',' ? end + 1 : end;
       }
+    } else if (arg == "--coders" && hasValue) {
+      const std::string list = argv[++i];
+      options->coders.clear();
+      if (list.find("huffman") != std::string::npos) options->coders.push_back(CoefficientCoding::kHuffman);
+      if (list.find("arith") != std::string::npos) options->coders.push_back(CoefficientCoding::kArithmetic);
+      if (options->coders.empty()) return false;
     } else if (arg == "--rounds" && hasValue) {
       options->rounds = std::atoi(argv[++i]);
       if (options->rounds < 1) return false;
@@ -178,7 +186,7 @@ int Run(const Options& options) {
   std::vector<DeltaRow> deltaRows;
   uint64_t ourBlocks = 0;
   for (int quality : options.qualities) {
-    for (CoefficientCoding coder : {CoefficientCoding::kHuffman, CoefficientCoding::kArithmetic}) {
+    for (CoefficientCoding coder : options.coders) {
       const ZdcStream stream = EncodeStream(key, next, quality, coder);
       ourBlocks = stream.blocksPerFrame;
       ZdcPlayer player(stream);

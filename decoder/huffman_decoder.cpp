@@ -1,6 +1,7 @@
 #include "huffman_decoder.h"
 
 #include <cstring>
+#include <utility>
 
 #include "coefficient_block.h"
 #include "huffman_tables.h"
@@ -17,15 +18,40 @@ struct AcEntry {
   uint8_t length;  // code length without the sign bit
 };
 
-// AC codes are resolved by table lookup: the first table, indexed by the next
-// 8 bits, resolves every code that does not start with six zeros (all of them
-// are at most 8 bits long); the codes that do are 10 to 16 bits long and are
-// resolved by the second table, indexed by the 10 bits after the six zeros.
-// Patterns with twelve leading zeros are not codes.
-struct AcTables {
+// AC codes are resolved by table lookup in two steps. The reference tables
+// decode every code exactly as the code tables define it: the first, indexed
+// by the next 8 bits, resolves every code that does not start with six zeros
+// (all of them are at most 8 bits long); the codes that do are 10 to 16 bits
+// long and are resolved by the second table, indexed by the 10 bits after the
+// six zeros. Patterns with twelve leading zeros are not codes.
+//
+// The fast table is derived from them: indexed by the next 11 bits, it holds
+// every run/level code that fits in 11 bits together with its sign bit (all
+// codes up to 10 bits long, which is nearly every code of a real stream) as
+// one word with the signed level, the run and the length including the sign.
+// The end of block is there too, as a code whose run of 64 carries every
+// position past the block's end, so that it leaves the loop through the same
+// position test that catches a run past position 63. The other entries have
+// length 0 and send the decoder to the reference tables: the escape and the
+// longer codes.
+constexpr int kFastBits = 11;
+
+}  // namespace
+
+struct HuffmanAcTables {
   AcEntry first[256];
   AcEntry longCodes[1024];
+  // level (signed, bits 16..31) | run (bits 8..14) | length with sign (bits 0..4)
+  uint32_t fast[1 << kFastBits];
 };
+
+namespace {
+
+using AcTables = HuffmanAcTables;
+
+constexpr uint32_t kFastLengthMask = 0x1F;
+constexpr uint32_t kFastRunMask = 0x7F;
+constexpr uint32_t kFastEndOfBlock = 64u << 8 | 2u;
 
 // DC size tables, indexed by the next 8 bits: size in the low byte, code
 // length in the high byte.
@@ -76,6 +102,21 @@ AcTables BuildAcTables() {
       }
     }
   }
+  // Every fast entry is what the reference tables give for those 11 bits.
+  for (uint32_t index = 0; index < (1u << kFastBits); ++index) {
+    const uint32_t window = index << (16 - kFastBits);  // the next 16 bits
+    AcEntry entry = tables.first[window >> 8];
+    if (entry.kind == kLongCode) entry = tables.longCodes[window & 0x3FF];
+    uint32_t fast = 0;
+    if (entry.kind == kEndOfBlock) {
+      fast = kFastEndOfBlock;
+    } else if (entry.kind == kRunLevel && entry.length + 1 <= kFastBits) {
+      const bool negative = (window >> (15 - entry.length)) & 1;
+      const int32_t level = negative ? -int32_t{entry.level} : int32_t{entry.level};
+      fast = static_cast<uint32_t>(level) << 16 | uint32_t{entry.run} << 8 | (entry.length + 1u);
+    }
+    tables.fast[index] = fast;
+  }
   return tables;
 }
 
@@ -89,6 +130,20 @@ const DcTables& Dc() {
   return tables;
 }
 
+// Zeroes the 64 coefficients as sixteen separate 8-byte stores, which the
+// compiler merges into vector stores where it has them. A memset or a loop
+// of this size becomes a string instruction whose start-up cost is a good
+// part of a whole block's decoding time.
+template <int... kWord>
+inline void ClearWords(int16_t* block, std::integer_sequence<int, kWord...>) {
+  const uint64_t zero = 0;
+  (std::memcpy(block + 4 * kWord, &zero, sizeof zero), ...);
+}
+
+inline void ClearBlock(int16_t* block) {
+  ClearWords(block, std::make_integer_sequence<int, kBlockCoefficients / 4>{});
+}
+
 }  // namespace
 
 void HuffmanDecoder::BeginSection(const SampleView& sample, uint32_t* readOffset, bool luminance,
@@ -99,7 +154,7 @@ void HuffmanDecoder::BeginSection(const SampleView& sample, uint32_t* readOffset
   dcPredictor_ = 128;
   consumed_ = 0;
   delta_ = delta;
-  Ac();  // build the AC tables before the first block
+  acTables_ = &Ac();
   bits_ = sample.Be64(*readOffset);
   *readOffset += 8;
 }
@@ -110,7 +165,7 @@ bool HuffmanDecoder::DecodeBlock(int16_t* block) {
 
 template <bool kDelta>
 bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
-  const AcTables& ac = Ac();
+  const AcTables& ac = *acTables_;
   uint64_t bits = bits_;
   uint32_t consumed = consumed_;
   uint32_t offset = *readOffset_;
@@ -131,7 +186,7 @@ bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
     consumed += n;
   };
 
-  std::memset(block, 0, kBlockCoefficients * sizeof(int16_t));
+  ClearBlock(block);
 
   refill();
   const uint16_t dcEntry = dcSizeTable_[bits >> 56];
@@ -150,55 +205,66 @@ bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
     block[0] = dcPredictor_;
   }
 
+  // One refill check per code. The common codes and the end of block come
+  // out of the fast table whole; the escape and the long codes take the
+  // reference tables.
+  const uint32_t* const fast = ac.fast;
   uint32_t k = 1;
   for (;;) {
     refill();
     const uint32_t top = static_cast<uint32_t>(bits >> 32);
-    AcEntry entry = ac.first[top >> 24];
+    const uint32_t code = fast[top >> (32 - kFastBits)];
     uint32_t run;
     int32_t level;
     uint32_t length;
-    switch (entry.kind) {
-      case kEndOfBlock:
-        consume(2);
-        goto done;
-      case kEscape: {
-        run = (top >> 20) & 63;
-        const uint32_t l = (top >> 12) & 0xFF;
-        const uint32_t b = (top >> 4) & 0xFF;
-        if (l == 0x00) {
-          level = static_cast<int32_t>(b);
-          length = 28;
-        } else if (l == 0x80) {
-          level = b == 0 ? 128 : b <= 128 ? static_cast<int32_t>(b) - 256 : static_cast<int32_t>(b);
-          length = 28;
-        } else {
-          level = static_cast<int8_t>(l);
-          length = 20;
+    if (code & kFastLengthMask) {
+      run = (code >> 8) & kFastRunMask;
+      level = static_cast<int32_t>(code) >> 16;
+      length = code & kFastLengthMask;
+    } else {
+      AcEntry entry = ac.first[top >> 24];
+      switch (entry.kind) {
+        case kEscape: {
+          run = (top >> 20) & 63;
+          const uint32_t l = (top >> 12) & 0xFF;
+          const uint32_t b = (top >> 4) & 0xFF;
+          if (l == 0x00) {
+            level = static_cast<int32_t>(b);
+            length = 28;
+          } else if (l == 0x80) {
+            level = b == 0 ? 128 : b <= 128 ? static_cast<int32_t>(b) - 256 : static_cast<int32_t>(b);
+            length = 28;
+          } else {
+            level = static_cast<int8_t>(l);
+            length = 20;
+          }
+          break;
         }
-        break;
+        case kLongCode:
+          entry = ac.longCodes[(top >> 16) & 0x3FF];
+          if (entry.kind == kInvalid) return false;
+          [[fallthrough]];
+        default:
+          run = entry.run;
+          length = entry.length + 1u;
+          level = ((top >> (32 - length)) & 1) ? -int32_t{entry.level} : int32_t{entry.level};
+          break;
       }
-      case kLongCode:
-        entry = ac.longCodes[(top >> 16) & 0x3FF];
-        if (entry.kind == kInvalid) return false;
-        [[fallthrough]];
-      default:
-        run = entry.run;
-        length = entry.length + 1u;
-        level = ((top >> (32 - length)) & 1) ? -int32_t{entry.level} : int32_t{entry.level};
-        break;
     }
     const uint32_t p = k + run;
-    if (p > 63) return false;
+    if (p > 63) {
+      if (code != kFastEndOfBlock) return false;
+      consume(2);
+      break;
+    }
     block[kZigzag[p]] = static_cast<int16_t>(level);
     consume(length);
-    k = p + 1;
-    if (k == 64) {
+    if (p == 63) {
       consume(2);  // the end-of-block code after position 63 is not looked at
       break;
     }
+    k = p + 1;
   }
-done:
   bits_ = bits;
   consumed_ = consumed;
   *readOffset_ = offset;

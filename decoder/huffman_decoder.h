@@ -9,6 +9,8 @@
 
 namespace zdc {
 
+struct HuffmanAcTables;
+
 class HuffmanDecoder {
  public:
   // Prepares one plane (delta false) or section (delta true) whose stream
@@ -31,6 +33,7 @@ class HuffmanDecoder {
   SampleView sample_{nullptr, 0};
   uint32_t* readOffset_ = nullptr;
   const uint16_t* dcSizeTable_ = nullptr;
+  const HuffmanAcTables* acTables_ = nullptr;
   uint64_t bits_ = 0;       // unread bits, first bit at the top
   uint32_t consumed_ = 0;   // bits of bits_ already used (low bits are zero)
   int16_t dcPredictor_ = 0;
