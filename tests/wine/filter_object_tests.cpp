@@ -1,5 +1,5 @@
-// The filter as a COM object: its interfaces, aggregation, its pins and their
-// enumeration and the class factory.
+// The filter as a COM object: its interfaces, aggregation, and its pins and
+// their enumeration. (Its class factory is tested with the module.)
 #include <ocidl.h>
 #include <uuids.h>
 
@@ -199,39 +199,9 @@ void TestPins() {
   ok(left == 0, "filter left with %lu references\n", left);
 }
 
-void TestClassFactory() {
-  BeginGroup("class factory");
-  IClassFactory* factory = reinterpret_cast<IClassFactory*>(1);
-  HRESULT hr = GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IBaseFilter,
-                                          reinterpret_cast<void**>(&factory));
-  ok(hr == E_NOINTERFACE && factory == reinterpret_cast<IClassFactory*>(1),
-     "factory for IBaseFilter: hr %#lx\n", hr);
-  hr = GetDecompressorClassObject(IID_IBaseFilter, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
-  ok(hr == CLASS_E_CLASSNOTAVAILABLE, "unknown class: hr %#lx\n", hr);
-
-  auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
-  ok(canUnload && canUnload() == S_OK, "nothing alive at the start\n");
-  hr = GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
-  ok(hr == S_OK, "factory: hr %#lx\n", hr);
-  ok(canUnload() == S_FALSE, "a factory keeps the module\n");
-  ok(factory->LockServer(TRUE) == S_OK, "LockServer\n");
-  ULONG left = factory->Release();
-  ok(left == 0, "factory left with %lu references\n", left);
-  ok(canUnload() == S_FALSE, "a lock keeps the module\n");
-  // The lock belongs to the module, not to the factory that took it.
-  GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory));
-  factory->LockServer(FALSE);
-  factory->Release();
-  ok(canUnload() == S_OK, "unlocked\n");
-}
-
 }  // namespace
 
 void RunFilterObjectTests() {
-  TestClassFactory();
   TestInterfaces();
   TestAggregation();
   TestPins();
