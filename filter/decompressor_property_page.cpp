@@ -28,7 +28,9 @@ DecompressorPropertyPage::~DecompressorPropertyPage() = default;
 
 // trunc(quality x 100.0): 0.29 shows as 28, since 0.29 x 100.0 falls just
 // below 29 in double arithmetic, and Apply then writes 0.28.
-UINT DecompressorPropertyPage::QualityPercent() const { return static_cast<UINT>(m_quality * 100.0); }
+UINT DecompressorPropertyPage::QualityPercent() const {
+  return static_cast<UINT>(m_quality * 100.0);
+}
 
 void DecompressorPropertyPage::ShowQuality() {
   SendDlgItemMessageW(m_hwnd, IDC_QUALITY_SLIDER, TBM_SETPOS, TRUE,
@@ -37,7 +39,7 @@ void DecompressorPropertyPage::ShowQuality() {
 }
 
 void DecompressorPropertyPage::RefreshStatistics() {
-  DecompressorStatistics record;
+  DecompressorStatistics record = {};
   m_pSettings->GetStatistics(&record);
   SetDlgItemInt(m_hwnd, IDC_AVERAGE_SIZE, record.averageSampleSize, FALSE);
 }

@@ -25,7 +25,8 @@ bool ReadRegistryDword(HKEY root, const wchar_t* key, const wchar_t* value, DWOR
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
   DWORD type = REG_NONE, bytes = sizeof(*data);
-  LONG error = RegQueryValueExW(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+  LONG error =
+      RegQueryValueExW(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
   RegCloseKey(opened);
   return error == ERROR_SUCCESS && type == REG_DWORD;
 }
