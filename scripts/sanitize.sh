@@ -2,8 +2,9 @@
 # The native test suite under the sanitizers, each build in its own folder:
 #
 #   build-san   AddressSanitizer and UndefinedBehaviorSanitizer (g++), every
-#               report fatal; the whole unit and end-to-end suite via CTest
-#               (the Wine tests of the DLL are left to the normal build)
+#               report fatal, and the standard library's own bounds checks;
+#               the whole unit and end-to-end suite via CTest (the Wine tests
+#               of the DLL are left to the normal build)
 #   build-tsan  ThreadSanitizer; the concurrency tests, where the settings
 #               change on one thread while another decodes
 #
@@ -29,7 +30,7 @@ for stage in "${stages[@]}"; do
   case "$stage" in
     asan)
       echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-san)"
-      configure build-san "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+      configure build-san "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -D_GLIBCXX_ASSERTIONS"
       cmake --build build-san -j2
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
