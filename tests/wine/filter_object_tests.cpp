@@ -86,6 +86,7 @@ void TestInterfaces() {
 
   ULONG left = filter->Release();
   ok(left == 0, "filter left with %lu references\n", left);
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestAggregation() {
@@ -118,6 +119,7 @@ void TestAggregation() {
   ok(outer.refs == 1, "outer references %ld\n", outer.refs);
   ULONG left = inner->Release();
   ok(left == 0, "inner left with %lu references\n", left);
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestPins() {
@@ -197,6 +199,7 @@ void TestPins() {
      "Stop\n");
   ULONG left = filter->Release();
   ok(left == 0, "filter left with %lu references\n", left);
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 }  // namespace

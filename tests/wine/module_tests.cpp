@@ -12,11 +12,6 @@ namespace {
 // Stands in for out-parameters that a call must leave alone.
 IUnknown* const kUntouched = reinterpret_cast<IUnknown*>(static_cast<uintptr_t>(0xdeadbeef));
 
-HRESULT CanUnloadNow() {
-  auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
-  return canUnload ? canUnload() : E_FAIL;
-}
-
 IClassFactory* Factory(REFCLSID clsid) {
   IClassFactory* factory = nullptr;
   GetDecompressorClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
@@ -66,14 +61,14 @@ void TestClassObjects() {
     ok(hr == c.expected, "%s: hr %#lx, expected %#lx\n", c.name, hr, c.expected);
     if (SUCCEEDED(hr)) {
       ok(RefCount(out) == 1, "%s: %lu references\n", c.name, RefCount(out));
-      ok(CanUnloadNow() == S_FALSE, "%s: a factory lets the module go\n", c.name);
+      ok(ModuleCanUnloadNow() == S_FALSE, "%s: a factory lets the module go\n", c.name);
       ULONG left = out->Release();
       ok(left == 0, "%s: factory left with %lu references\n", c.name, left);
     } else {
       ok(out == kUntouched, "%s: out was written\n", c.name);
     }
   }
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestFactoryInterface() {
@@ -109,7 +104,7 @@ void TestFactoryInterface() {
   ok(hr == E_POINTER, "CreateInstance with null out: hr %#lx\n", hr);
   ULONG left = factory->Release();
   ok(left == 0, "factory left with %lu references\n", left);
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestCreation() {
@@ -146,7 +141,7 @@ void TestCreation() {
     ULONG left = factory->Release();
     ok(left == 0, "%s: factory left with %lu references\n", c.name, left);
     if (SUCCEEDED(hr)) {
-      ok(CanUnloadNow() == S_FALSE, "%s: a live object lets the module go\n", c.name);
+      ok(ModuleCanUnloadNow() == S_FALSE, "%s: a live object lets the module go\n", c.name);
       left = out->Release();
       ok(left == 0, "%s: object left with %lu references\n", c.name, left);
     } else if (c.aggregated) {
@@ -156,7 +151,7 @@ void TestCreation() {
       // Made, asked, and destroyed again.
       ok(out == nullptr, "%s: out not cleared\n", c.name);
     }
-    ok(CanUnloadNow() == S_OK, "%s: objects left behind\n", c.name);
+    ok(ModuleCanUnloadNow() == S_OK, "%s: objects left behind\n", c.name);
   }
 }
 
@@ -188,27 +183,27 @@ void TestPageAggregation() {
   ok(outer.refs == 1, "outer references %ld\n", outer.refs);
   ULONG left = inner->Release();
   ok(left == 0, "inner left with %lu references\n", left);
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestServerLocks() {
   BeginGroup("server locks");
-  ok(CanUnloadNow() == S_OK, "objects alive at the start\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects alive at the start\n");
   IClassFactory* factory = Factory(CLSID_DecompressorPropertyPage);
   ok(factory->LockServer(TRUE) == S_OK && factory->LockServer(TRUE) == S_OK, "LockServer(TRUE)\n");
   factory->Release();
-  ok(CanUnloadNow() == S_FALSE, "two locks and no object\n");
+  ok(ModuleCanUnloadNow() == S_FALSE, "two locks and no object\n");
   // The locks belong to the module: another factory, of the other class,
   // takes them off.
   factory = Factory(CLSID_DecompressorFilter);
   ok(factory->LockServer(FALSE) == S_OK, "LockServer(FALSE)\n");
   factory->Release();
-  ok(CanUnloadNow() == S_FALSE, "one lock left\n");
+  ok(ModuleCanUnloadNow() == S_FALSE, "one lock left\n");
   factory = Factory(CLSID_DecompressorFilter);
   factory->LockServer(FALSE);
-  ok(CanUnloadNow() == S_FALSE, "the factory itself keeps the module\n");
+  ok(ModuleCanUnloadNow() == S_FALSE, "the factory itself keeps the module\n");
   factory->Release();
-  ok(CanUnloadNow() == S_OK, "unlocked\n");
+  ok(ModuleCanUnloadNow() == S_OK, "unlocked\n");
 }
 
 }  // namespace

@@ -63,11 +63,6 @@ IPropertyPage* NewPage() {
   return page;
 }
 
-HRESULT CanUnloadNow() {
-  auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
-  return canUnload ? canUnload() : E_FAIL;
-}
-
 // A plain top-level window in the colour of dialogs, with room for the page.
 HWND CreateFrame(SIZE page) {
   static ATOM frameClass = 0;
@@ -236,7 +231,7 @@ void TestUnconnectedPage() {
   ULONG left = page->Release();
   ok(left == 0, "page left with %lu references\n", left);
   ok(site.refs == 1, "the page kept the site: %ld references\n", site.refs);
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 // The dialog as the template lays it out, in tab order. Styles are compared
@@ -384,7 +379,7 @@ void TestQualityShown() {
   settings->Release();
   ULONG left = filter->Release();
   ok(left == 0, "filter left with %lu references\n", left);
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 // The whole life of the page in a frame, against a filter in a graph.
@@ -534,7 +529,7 @@ void TestPageInWindow() {
   DestroyWindow(frame);
   settings->Release();
   g.Release();
-  ok(CanUnloadNow() == S_OK, "objects left behind\n");
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 }  // namespace

@@ -122,6 +122,7 @@ void TestResults() {
   settings->Release();
   ULONG left = filter->Release();
   ok(left == 0, "filter left with %lu references\n", left);
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 void TestEffects() {
@@ -195,6 +196,7 @@ void TestEffects() {
   DestroyWindow(first);
   DestroyWindow(second);
   g.Release();
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 }  // namespace

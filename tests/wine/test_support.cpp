@@ -27,6 +27,11 @@ void UnloadDecompressorModule() {
 
 HMODULE DecompressorModule() { return g_module; }
 
+HRESULT ModuleCanUnloadNow() {
+  auto canUnload = ModuleExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+  return canUnload ? canUnload() : E_FAIL;
+}
+
 HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out) {
   auto getClassObject = ModuleExport<GetClassObjectFn>("DllGetClassObject");
   if (!getClassObject) return E_FAIL;

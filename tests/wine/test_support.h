@@ -22,6 +22,8 @@ Function ModuleExport(const char* name) {
   return reinterpret_cast<Function>(
       reinterpret_cast<void*>(GetProcAddress(DecompressorModule(), name)));
 }
+// DllCanUnloadNow of the module: S_OK once no object and no lock is left.
+HRESULT ModuleCanUnloadNow();
 // DllGetClassObject of the module, for the factory tests.
 HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out);
 // A new decompressor filter, asked for `iid` (IBaseFilter unless given).
