@@ -25,6 +25,7 @@
 #include "arithmetic_decoder.h"
 
 #include <cstring>
+#include <utility>
 
 #include "coefficient_block.h"
 #include "qm_states.h"
@@ -37,6 +38,16 @@
 
 namespace zdc {
 
+// Table D.3 indexed by the whole bin (MPS in bit 7, state index in bits
+// 0..6): Qe and the bin's value after an MPS and after an LPS decision, MPS
+// bit and switch already applied, in one 32-bit record, so a decision needs
+// one load for everything it may do to the bin.
+struct QmBinTransition {
+  uint16_t qe;
+  uint8_t afterMps;
+  uint8_t afterLps;
+};
+
 namespace {
 
 constexpr int kSignBin = ArithmeticBins::kSign;
@@ -47,6 +58,51 @@ constexpr int kAcLowLastPosition = ArithmeticBins::kAcLowLastPosition;
 constexpr int kMagnitudeBitsOffset = ArithmeticBins::kMagnitudeBits;
 constexpr int32_t kMagnitudeLimit = ArithmeticBins::kMagnitudeLimit;
 constexpr int32_t kFailedCt = -1;
+
+struct BinTransitions {
+  QmBinTransition bin[256];
+};
+
+BinTransitions BuildBinTransitions() {
+  BinTransitions table{};
+  for (uint32_t value = 0; value < 256; ++value) {
+    const uint32_t index = value & 0x7F;
+    if (index >= kQmStateCount) continue;  // no bin ever holds these
+    const QmState& state = kQmStates[index];
+    table.bin[value] = {state.qe, static_cast<uint8_t>((value & 0x80) | state.nextMps),
+                        static_cast<uint8_t>((value & 0x80) ^ state.lpsAndSwitch)};
+  }
+  return table;
+}
+
+const BinTransitions& Transitions() {
+  static const BinTransitions table = BuildBinTransitions();
+  return table;
+}
+
+// Doublings that bring a non-zero interval below 0x10000 to at least 0x8000.
+inline int DoublingsToHalf(uint32_t interval) {
+#if defined(__GNUC__)
+  return __builtin_clz(interval) - 16;
+#else
+  int n = 0;
+  while ((interval << n) < 0x8000) ++n;
+  return n;
+#endif
+}
+
+// Zeroes the 64 coefficients as sixteen separate 8-byte stores, which the
+// compiler merges into vector stores where it has them; a memset of this
+// size becomes a string instruction with a costly start.
+template <int... kWord>
+inline void ClearWords(int16_t* block, std::integer_sequence<int, kWord...>) {
+  const uint64_t zero = 0;
+  (std::memcpy(block + 4 * kWord, &zero, sizeof zero), ...);
+}
+
+inline void ClearBlock(int16_t* block) {
+  ClearWords(block, std::make_integer_sequence<int, kBlockCoefficients / 4>{});
+}
 
 // Levels are v + 1 with v < 0x8000, so +32768 can occur; it wraps to -32768
 // like every 16-bit store of the format.
@@ -75,6 +131,7 @@ void ArithmeticDecoder::BeginSection(const SampleView& sample, uint32_t* readOff
   interval_ = 0;
   delta_ = delta;
   ct_ = -16;
+  transitions_ = Transitions().bin;
 }
 
 bool ArithmeticDecoder::DecodeBlock(int16_t* block) {
@@ -110,58 +167,90 @@ uint32_t ArithmeticDecoder::NextByte() {
   return 0;
 }
 
-// One binary decision on an adaptive bin; returns 0 or 1.
-ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin) {
-  // Renormalise: double the interval until it is at least one half, pulling
-  // a byte into the code register every eight doublings.
-  while (r.interval < 0x8000) {
+// The common byte: no marker seen, inside the sample, not 0xFF. Anything
+// else takes NextByte, which reads the same byte again.
+ZDC_ALWAYS_INLINE uint32_t ArithmeticDecoder::InputByte() {
+  if (unreadMarker_ == 0 && position_ < sample_.size()) {
+    const uint32_t byte = sample_.data()[position_];
+    if (byte != 0xFF) {
+      ++position_;
+      return byte;
+    }
+  }
+  return NextByte();
+}
+
+// Doubles the interval until it is at least one half, pulling a byte into
+// the code register every eight doublings. All doublings of one
+// renormalisation are done at once: the code register takes the bytes that
+// the bit counter runs out of, in order, then the interval is shifted.
+ZDC_ALWAYS_INLINE void ArithmeticDecoder::Renormalise(Registers& r) {
+  if (r.ct >= 0) {
+    const int doublings = DoublingsToHalf(r.interval);
+    while (r.ct < doublings) {
+      r.code = r.code * 256 + static_cast<int32_t>(InputByte());
+      r.ct += 8;
+    }
+    r.ct -= doublings;
+    r.interval <<= doublings;
+    return;
+  }
+  // The first decision of a section (ct = -16, interval 0): two bytes fill
+  // the register with the first 16 bits of the code, against the full
+  // interval.
+  for (;;) {
     if (--r.ct < 0) {
-      r.code = r.code * 256 + static_cast<int32_t>(NextByte());
+      r.code = r.code * 256 + static_cast<int32_t>(InputByte());
       r.ct += 8;
       if (r.ct < 0 && ++r.ct == 0) {
-        // The second byte of a section is in: the register now holds the
-        // first 16 bits of the code, against the full interval.
         r.interval = 0x10000;
-        break;
+        return;
       }
     }
     r.interval <<= 1;
   }
+}
 
-  const uint32_t sv = *bin;
-  const QmState state = kQmStates[sv & 0x7F];
-  const uint32_t qe = state.qe;
-  const int mps = static_cast<int>(sv >> 7);
+// One binary decision on an adaptive bin whose value the caller has read
+// (or knows); returns 0 or 1.
+ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin, uint32_t value) {
+  if (r.interval < 0x8000) Renormalise(r);
+  const QmBinTransition t = r.transitions[value];
+  const uint32_t qe = t.qe;
+  const int mps = static_cast<int>(value >> 7);
 
   // The MPS owns the lower part of size interval - Qe, the LPS the upper part
   // of size Qe, unless the lower part is the smaller one; then they trade.
   r.interval -= qe;
   const int32_t split = static_cast<int32_t>(r.interval << r.ct);
-  if (r.code >= split) {
-    r.code -= split;
-    const bool exchanged = r.interval < qe;
-    r.interval = qe;
-    if (exchanged) {
-      *bin = static_cast<uint8_t>((sv & 0x80) | state.nextMps);
-      return mps;
-    }
-    *bin = static_cast<uint8_t>((sv & 0x80) ^ state.lpsAndSwitch);
-    return mps ^ 1;
-  }
-  if (r.interval < 0x8000) {
+  if (r.code < split) {
+    if (r.interval >= 0x8000) return mps;  // the common case: nothing adapts
     if (r.interval < qe) {
-      *bin = static_cast<uint8_t>((sv & 0x80) ^ state.lpsAndSwitch);
+      *bin = t.afterLps;
       return mps ^ 1;
     }
-    *bin = static_cast<uint8_t>((sv & 0x80) | state.nextMps);
+    *bin = t.afterMps;
+    return mps;
   }
-  return mps;
+  r.code -= split;
+  const bool exchanged = r.interval < qe;
+  r.interval = qe;
+  if (exchanged) {
+    *bin = t.afterMps;
+    return mps;
+  }
+  *bin = t.afterLps;
+  return mps ^ 1;
+}
+
+ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin) {
+  return Decide(r, bin, *bin);
 }
 
 template <bool kDelta>
 bool ArithmeticDecoder::DecodeBlockImpl(int16_t* block) {
-  std::memset(block, 0, kBlockCoefficients * sizeof(int16_t));
-  Registers r{code_, interval_, ct_};
+  ClearBlock(block);
+  Registers r{code_, interval_, ct_, transitions_};
 
   // DC difference, conditioned on the previous difference of the section:
   // zero, small (|d| <= 2) or large, each with its sign.
@@ -208,8 +297,9 @@ bool ArithmeticDecoder::DecodeBlockImpl(int16_t* block) {
       se += 3;
       if (++k == 64) return Fail();
     }
+    // The sign bin is reset before every use: a fixed estimate (state 0).
     stats[kSignBin] = 0;
-    const int sign = Decide(r, stats + kSignBin);
+    const int sign = Decide(r, stats + kSignBin, 0);
     uint8_t* s = se + 2;
     int32_t m = Decide(r, s);
     if (m != 0 && Decide(r, s) != 0) {

@@ -8,6 +8,8 @@
 
 namespace zdc {
 
+struct QmBinTransition;
+
 // Where the adaptive bins of the coefficient models live; the encoder uses
 // the same layout. A bin is one byte: the MPS in bit 7, the probability state
 // index in bits 0..6.
@@ -43,16 +45,22 @@ class ArithmeticDecoder {
 
  private:
   // The code register, the interval register and the bit counter, copied into
-  // locals for the length of one block and stored back after a good block.
+  // locals for the length of one block and stored back after a good block;
+  // with them the state table, whose address a store to a bin could
+  // otherwise force the compiler to reload after every decision.
   struct Registers {
     int32_t code;
     uint32_t interval;
     int32_t ct;
+    const QmBinTransition* transitions;
   };
 
   template <bool kDelta>
   bool DecodeBlockImpl(int16_t* block);
   int Decide(Registers& r, uint8_t* bin);
+  int Decide(Registers& r, uint8_t* bin, uint32_t value);
+  void Renormalise(Registers& r);
+  uint32_t InputByte();
   uint32_t NextByte();
   bool Fail();
 
@@ -67,6 +75,7 @@ class ArithmeticDecoder {
   int16_t dcPredictor_ = 0;
   uint32_t dcContext_ = 0;
   bool delta_ = false;
+  const QmBinTransition* transitions_ = nullptr;  // see arithmetic_decoder.cpp
   // The statistics live inside the object (336 bytes), so nothing is
   // allocated when the first section begins.
   uint8_t dcStats_[ArithmeticBins::kDcCount];
