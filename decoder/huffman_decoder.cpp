@@ -189,15 +189,17 @@ bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
   ClearBlock(block);
 
   refill();
+  // The DC difference without branches (size 0 and the sign are as
+  // unpredictable as the picture): the size's bits follow its code, and a
+  // value whose top bit is 0 stands for value - (2^size - 1).
   const uint16_t dcEntry = dcSizeTable_[bits >> 56];
-  consume(dcEntry >> 8);
+  const uint32_t codeLength = dcEntry >> 8;
   const uint32_t size = dcEntry & 0xFF;
-  int32_t difference = 0;
-  if (size != 0) {
-    const int32_t value = static_cast<int32_t>(bits >> (64 - size));
-    consume(size);
-    difference = (value >> (size - 1)) ? value : value - ((1 << size) - 1);
-  }
+  const int32_t value = static_cast<int32_t>(((bits << codeLength) >> 1) >> (63 - size));
+  const int32_t full = (1 << size) - 1;
+  const int32_t negative = value < ((full + 1) >> 1) ? -1 : 0;  // never for size 0
+  const int32_t difference = value - (full & negative);
+  consume(codeLength + size);
   if (kDelta) {
     block[0] = static_cast<int16_t>(-difference);
   } else {
