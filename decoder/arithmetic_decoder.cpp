@@ -195,9 +195,13 @@ ZDC_ALWAYS_INLINE void ArithmeticDecoder::Renormalise(Registers& r) {
     r.interval <<= doublings;
     return;
   }
-  // The first decision of a section (ct = -16, interval 0): two bytes fill
-  // the register with the first 16 bits of the code, against the full
-  // interval.
+  FirstRenormalise(r);
+}
+
+// The first decision of a section (ct = -16, interval 0): two bytes fill the
+// register with the first 16 bits of the code, against the full interval.
+// Kept out of line, away from the decisions.
+void ArithmeticDecoder::FirstRenormalise(Registers& r) {
   for (;;) {
     if (--r.ct < 0) {
       r.code = r.code * 256 + static_cast<int32_t>(InputByte());

@@ -60,6 +60,7 @@ class ArithmeticDecoder {
   int Decide(Registers& r, uint8_t* bin);
   int Decide(Registers& r, uint8_t* bin, uint32_t value);
   void Renormalise(Registers& r);
+  void FirstRenormalise(Registers& r);
   uint32_t InputByte();
   uint32_t NextByte();
   bool Fail();
