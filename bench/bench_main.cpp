@@ -295,6 +295,12 @@ int Run(const Options& options) {
 }  // namespace zdc
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      zdc::bench::Usage();
+      return 0;
+    }
+  }
   zdc::bench::Options options;
   if (!zdc::bench::ParseOptions(argc, argv, &options)) {
     zdc::bench::Usage();

@@ -72,7 +72,7 @@ SourceImage SyntheticScene(int32_t width, int32_t height) {
     for (int32_t x = 0; x < width; ++x) {
       const double u = static_cast<double>(x) / width;
       const double px = x * unit;
-      const double ridge = 0.28 + 0.16 * Fbm(px / 420.0, 0.5, 6, 11);
+      const double ridge = 0.10 + 0.45 * Fbm(px / 380.0, 0.5, 6, 11);
       const double treeLine = 0.56 + 0.06 * Fbm(px / 260.0, 3.5, 5, 23);
       const double grassLine = 0.70 + 0.05 * std::sin(u * 3.1 + 0.4) + 0.02 * Fbm(px / 90.0, 7.5, 4, 29);
       Rgb c;
