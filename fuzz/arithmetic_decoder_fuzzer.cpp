@@ -10,7 +10,8 @@
 // SampleOverrun, the defined outcome); the read offset never moves backwards
 // or past the sample, and a failed block leaves it where the last good block
 // did; once a block has failed every further block fails too; every
-// coefficient is written (a second decoder, whose blocks start out with
+// coefficient is written and nothing carries over from one section to the
+// next (a second pass of the same decoder, its blocks starting out with
 // another fill, gives the same blocks). Then a round trip: the good blocks,
 // coded again by the encoder, decode to the same blocks and the read offset
 // ends exactly at the end of the encoder's stream.
@@ -34,10 +35,9 @@ struct Decoded {
   uint32_t endOffset = 0;
 };
 
-Decoded DecodeAll(const SampleView& sample, uint32_t start, bool delta, size_t maxBlocks,
-                  int16_t fill) {
+Decoded DecodeAll(ArithmeticDecoder& decoder, const SampleView& sample, uint32_t start, bool delta,
+                  size_t maxBlocks, int16_t fill) {
   Decoded decoded;
-  ArithmeticDecoder decoder;
   BlockBuffer block;
   uint32_t offset = start;
   decoder.BeginSection(sample, &offset, delta);
@@ -75,8 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t start = bytes.Byte();
   ExactBuffer sample(bytes.Here(), bytes.Remaining());
   const SampleView view(sample.data(), sample.size32());
-  const Decoded decoded = DecodeAll(view, start, delta, kMaxBlocks, 0x5A5A);
-  const Decoded other = DecodeAll(view, start, delta, kMaxBlocks, -0x2BCD);
+  // One decoder for every pass: each section must start afresh, whatever
+  // the one before left behind.
+  ArithmeticDecoder decoder;
+  const Decoded decoded = DecodeAll(decoder, view, start, delta, kMaxBlocks, 0x5A5A);
+  const Decoded other = DecodeAll(decoder, view, start, delta, kMaxBlocks, -0x2BCD);
   ZDC_FUZZ_CHECK(other.blocks == decoded.blocks && other.failed == decoded.failed &&
                      other.overran == decoded.overran && other.endOffset == decoded.endOffset,
                  "decoding depends on the data alone, and every coefficient is written");
@@ -88,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::vector<uint8_t> stream = encoder.Finish();
   ExactBuffer again(stream.data(), stream.size());
-  const Decoded redecoded =
-      DecodeAll(SampleView(again.data(), again.size32()), 0, delta, decoded.blocks.size(), 0);
+  const Decoded redecoded = DecodeAll(decoder, SampleView(again.data(), again.size32()), 0, delta,
+                                      decoded.blocks.size(), 0);
   ZDC_FUZZ_CHECK(!redecoded.overran, "the encoder's stream holds every byte the decoder reads");
   ZDC_FUZZ_CHECK(!redecoded.failed, "re-coded blocks decode without failure");
   ZDC_FUZZ_CHECK(redecoded.blocks == decoded.blocks, "re-coded blocks decode to the same blocks");

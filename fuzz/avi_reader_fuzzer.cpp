@@ -28,8 +28,8 @@ class TemporaryFile {
  public:
   TemporaryFile() {
     const char* directory = std::getenv("TMPDIR");
-    std::string pattern = std::string(directory && *directory ? directory : "/tmp") +
-                          "/zdc-avi-fuzz-XXXXXX";
+    std::string pattern =
+        std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-fuzz-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());

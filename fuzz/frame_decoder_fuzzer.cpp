@@ -7,8 +7,8 @@
 // After every frame: no byte outside the picture's pixels was written, a frame
 // that the delta chain skips (or an output pitch narrower than the picture)
 // leaves the output untouched, and the quality follows the rules for header
-// and setter. Optionally, after the stream, a good key frame and the delta
-// frame after it decode exactly as on a fresh decoder with the same settings.
+// and setter. Optionally, after the stream, good key and delta frames of both
+// codings decode exactly as on a fresh decoder with the same settings.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -82,12 +82,12 @@ void PrepareDecoder(FrameDecoder& decoder, const StreamSetup& setup) {
   ZDC_FUZZ_CHECK(decoder.SetQuality(0.5) == 0, "quality 0.5 is accepted");
 }
 
-// What a fresh decoder makes of the good key frame and delta frame for one
-// setup and pair of switches: their results and pictures. Kept per setup, so
-// that the check after each stream costs one decoder's work.
+// What a fresh decoder makes of the good frames for one setup and pair of
+// switches: their results and pictures. Kept per setup, so that the check
+// after each stream costs one decoder's work.
 struct FreshPictures {
-  int32_t results[2];
-  std::vector<uint8_t> pixels[2];
+  int32_t results[ReferenceFrames::kCount];
+  std::vector<uint8_t> pixels[ReferenceFrames::kCount];
 };
 
 const FreshPictures& FreshPicturesFor(const StreamSetup& setup, bool denoise, bool displayMask) {
@@ -108,20 +108,20 @@ const FreshPictures& FreshPicturesFor(const StreamSetup& setup, bool denoise, bo
   fresh.SetDisplayMask(displayMask);
   GuardedOutput output(setup.width, setup.height, setup.withChroma, setup.Stride());
   FreshPictures pictures;
-  const std::vector<uint8_t>* frames[2] = {&good.key, &good.delta};
-  for (int i = 0; i < 2; ++i) {
-    pictures.results[i] = DecodeCopy(fresh, *frames[i], output);
+  for (int i = 0; i < ReferenceFrames::kCount; ++i) {
+    pictures.results[i] = DecodeCopy(fresh, good.frames[i], output);
     CheckUntouched(output, "good frame on a fresh decoder");
     pictures.pixels[i] = output.Pixels();
   }
-  ZDC_FUZZ_CHECK(static_cast<size_t>(pictures.results[0]) == good.key.size(),
-                 "the good key frame is read to its end");
+  ZDC_FUZZ_CHECK(static_cast<size_t>(pictures.results[0]) == good.frames[0].size() &&
+                     static_cast<size_t>(pictures.results[2]) == good.frames[2].size(),
+                 "the good key frames are read to their ends");
   cache.emplace_back(key, std::move(pictures));
   return cache.back().second;
 }
 
-// A good key frame and delta frame must give the same pictures on the decoder
-// that went through the stream as on a fresh one with the same settings.
+// The good frames must give the same pictures on the decoder that went
+// through the stream as on a fresh one with the same settings.
 void CheckRecovery(FrameDecoder& decoder, GuardedOutput& output, const StreamSetup& setup,
                    bool denoise, bool displayMask) {
   const FreshPictures& fresh = FreshPicturesFor(setup, denoise, displayMask);
@@ -130,9 +130,8 @@ void CheckRecovery(FrameDecoder& decoder, GuardedOutput& output, const StreamSet
   // frame's header does not replace (same hundredths, other value); that is
   // the rule, not damage, so both start from the same table.
   decoder.SetQuality(0.5);
-  const std::vector<uint8_t>* frames[2] = {&good.key, &good.delta};
-  for (int i = 0; i < 2; ++i) {
-    const int32_t result = DecodeCopy(decoder, *frames[i], output);
+  for (int i = 0; i < ReferenceFrames::kCount; ++i) {
+    const int32_t result = DecodeCopy(decoder, good.frames[i], output);
     CheckUntouched(output, "good frame after the stream");
     ZDC_FUZZ_CHECK(result == fresh.results[i],
                    "a good frame decodes to the same length as on a fresh decoder");
@@ -153,8 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FrameDecoder decoder;
   PrepareDecoder(decoder, setup);
-  auto output = std::make_unique<GuardedOutput>(setup.width, setup.height, setup.withChroma,
-                                                setup.Stride());
+  auto output =
+      std::make_unique<GuardedOutput>(setup.width, setup.height, setup.withChroma, setup.Stride());
   DeltaChainModel chain;
   bool denoise = false, displayMask = false;
 
@@ -199,7 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (narrow) {
       ZDC_FUZZ_CHECK(result == 0, "an output pitch narrower than the picture is refused");
       ZDC_FUZZ_CHECK(output->Snapshot() == before, "a refused frame writes nothing");
-      ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore, "a refused frame changes nothing");
+      ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore,
+                     "a refused frame changes nothing");
       continue;
     }
     // The header's quality applies before anything else; a frame too short

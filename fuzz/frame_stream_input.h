@@ -7,8 +7,8 @@
 //     2-3  height - 1  (taken modulo kMaxHeight)
 //     4    bit 0: with chroma (QZV2/QZV4, else the luma-only QZV3)
 //          bit 1: portable kernels only
-//          bit 2: after the stream, check that a good key frame and delta
-//                 frame decode exactly as on a fresh decoder
+//          bit 2: after the stream, check that good key and delta frames
+//                 decode exactly as on a fresh decoder
 //     5    output stride = width + this byte modulo 64
 //   then frames until the input ends, each:
 //     0    control: bit 0 denoise, bit 1 display mask, bit 2 set the quality

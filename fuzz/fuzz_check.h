@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define ZDC_FUZZ_CHECK(condition, what)                                              \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
-      std::fprintf(stderr, "\n*** %s:%d: %s\n    (%s)\n", __FILE__, __LINE__, (what), \
-                   #condition);                                                       \
-      std::abort();                                                                   \
-    }                                                                                 \
+#define ZDC_FUZZ_CHECK(condition, what)                                                            \
+  do {                                                                                             \
+    if (!(condition)) {                                                                            \
+      std::fprintf(stderr, "\n*** %s:%d: %s\n    (%s)\n", __FILE__, __LINE__, (what), #condition); \
+      std::abort();                                                                                \
+    }                                                                                              \
   } while (0)

@@ -8,10 +8,11 @@
 // Checks: reads stay inside the sample (AddressSanitizer; leaving it throws
 // SampleOverrun, the defined outcome); the read offset never moves backwards
 // or past the sample, and a failed block leaves it where the last good block
-// did; every coefficient of a block is written (a second decoder, whose
-// blocks start out with another fill, must give the same blocks). Then a round trip: the good blocks,
-// coded again by the encoder, decode to the same blocks, and the decoder's
-// end step stands exactly at the end of the encoder's stream.
+// did; every coefficient of a block is written and nothing carries over from
+// one section to the next (a second pass of the same decoder, its blocks
+// starting out with another fill, gives the same blocks). Then a round trip:
+// the good blocks, coded again by the encoder, decode to the same blocks, and
+// the decoder's end step stands exactly at the end of the encoder's stream.
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -32,10 +33,9 @@ struct Decoded {
   uint32_t endOffset = 0;  // after EndSection, when the data did not run out
 };
 
-Decoded DecodeAll(const SampleView& sample, uint32_t start, bool luminance, bool delta,
-                  size_t maxBlocks, int16_t fill) {
+Decoded DecodeAll(HuffmanDecoder& decoder, const SampleView& sample, uint32_t start, bool luminance,
+                  bool delta, size_t maxBlocks, int16_t fill) {
   Decoded decoded;
-  HuffmanDecoder decoder;
   BlockBuffer block;
   uint32_t offset = start;
   try {
@@ -74,8 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t start = bytes.Byte();
   ExactBuffer sample(bytes.Here(), bytes.Remaining());
   const SampleView view(sample.data(), sample.size32());
-  const Decoded decoded = DecodeAll(view, start, luminance, delta, kMaxBlocks, 0x5A5A);
-  const Decoded other = DecodeAll(view, start, luminance, delta, kMaxBlocks, -0x2BCD);
+  // One decoder for every pass: each section must start afresh, whatever
+  // the one before left behind.
+  HuffmanDecoder decoder;
+  const Decoded decoded = DecodeAll(decoder, view, start, luminance, delta, kMaxBlocks, 0x5A5A);
+  const Decoded other = DecodeAll(decoder, view, start, luminance, delta, kMaxBlocks, -0x2BCD);
   ZDC_FUZZ_CHECK(other.blocks == decoded.blocks && other.overran == decoded.overran &&
                      other.endOffset == decoded.endOffset,
                  "decoding depends on the data alone, and every coefficient is written");
@@ -89,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::vector<uint8_t> stream = encoder.Finish();
   ExactBuffer again(stream.data(), stream.size());
-  const Decoded redecoded = DecodeAll(SampleView(again.data(), again.size32()), 0, luminance, delta,
-                                      decoded.blocks.size(), 0);
+  const Decoded redecoded = DecodeAll(decoder, SampleView(again.data(), again.size32()), 0,
+                                      luminance, delta, decoded.blocks.size(), 0);
   ZDC_FUZZ_CHECK(!redecoded.overran, "the encoder's stream holds every byte the decoder reads");
   ZDC_FUZZ_CHECK(redecoded.blocks == decoded.blocks, "re-coded blocks decode to the same blocks");
   ZDC_FUZZ_CHECK(redecoded.endOffset == stream.size(), "the end step stops at the end byte");

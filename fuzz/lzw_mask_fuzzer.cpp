@@ -73,8 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZDC_FUZZ_CHECK(!half.overran, "a smaller buffer reads no further");
     ZDC_FUZZ_CHECK(half.written == (full.written < smaller ? full.written : smaller),
                    "a smaller buffer takes as much as fits");
-    ZDC_FUZZ_CHECK(std::equal(half.mask.begin(), half.mask.begin() + half.written, full.mask.begin()),
-                   "a smaller buffer receives a prefix");
+    ZDC_FUZZ_CHECK(
+        std::equal(half.mask.begin(), half.mask.begin() + half.written, full.mask.begin()),
+        "a smaller buffer receives a prefix");
   }
 
   // Round trip of what was written (all of it, also when the data ran out).

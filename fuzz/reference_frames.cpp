@@ -31,9 +31,12 @@ const ReferenceFrames& ReferenceFramesFor(int32_t width, int32_t height, bool wi
   options.coder = CoefficientCoding::kHuffman;
   FrameEncoder encoder(width, height, options);
   ReferenceFrames frames;
-  frames.key = encoder.EncodeFrame(MakeTestPattern(width, height, withChroma, 0));
-  encoder.SetCoder(CoefficientCoding::kArithmetic);
-  frames.delta = encoder.EncodeFrame(MakeTestPattern(width, height, withChroma, 3));
+  for (int i = 0; i < ReferenceFrames::kCount; ++i) {
+    encoder.SetCoder(i == 1 || i == 2 ? CoefficientCoding::kArithmetic
+                                      : CoefficientCoding::kHuffman);
+    if (i == 2) encoder.RequestKeyFrame();
+    frames.frames[i] = encoder.EncodeFrame(MakeTestPattern(width, height, withChroma, 3 * i));
+  }
   cache.emplace_back(key, std::move(frames));
   return cache.back().second;
 }

@@ -1,8 +1,9 @@
-// Good frames for any picture size, made by the encoder: a key frame
-// (Huffman-coded) and the delta frame after it (arithmetic-coded), both at
-// quality 50. The whole-frame target decodes them after a hostile stream to
-// show that the decoder's state was not spoiled. Kept per size, since
-// encoding costs far more than decoding.
+// Good frames for any picture size, made by the encoder: a Huffman-coded key
+// frame and an arithmetic-coded delta frame after it, then an
+// arithmetic-coded key frame and a Huffman-coded delta frame, all at quality
+// 50. The whole-frame target decodes them after a hostile stream to show that
+// the decoder's state was not spoiled. Kept per size, since encoding costs
+// far more than decoding.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,8 @@
 namespace zdc::fuzz {
 
 struct ReferenceFrames {
-  std::vector<uint8_t> key;
-  std::vector<uint8_t> delta;
+  static constexpr int kCount = 4;
+  std::vector<uint8_t> frames[kCount];  // key, delta, key, delta
 };
 
 const ReferenceFrames& ReferenceFramesFor(int32_t width, int32_t height, bool withChroma);

@@ -57,16 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Result full = Decode(view, maskOffset, maskSize, capacity, 0);
   if (maskSize == 0) {
     ZDC_FUZZ_CHECK(!full.overran, "an empty mask reads nothing");
-    ZDC_FUZZ_CHECK(std::all_of(full.mask.begin(), full.mask.end(), [](uint8_t b) { return b == 0; }),
-                   "an empty mask writes nothing");
+    ZDC_FUZZ_CHECK(
+        std::all_of(full.mask.begin(), full.mask.end(), [](uint8_t b) { return b == 0; }),
+        "an empty mask writes nothing");
   }
   if (!full.overran) {
     // Which bytes were written shows when the buffer starts out otherwise.
     const Result other = Decode(view, maskOffset, maskSize, capacity, 0xFF);
     uint32_t written = 0;
-    while (written < capacity && (full.mask[written] != 0 || other.mask[written] != 0xFF)) ++written;
+    while (written < capacity && (full.mask[written] != 0 || other.mask[written] != 0xFF))
+      ++written;
     for (uint32_t i = written; i < capacity; ++i) {
-      ZDC_FUZZ_CHECK(full.mask[i] == 0 && other.mask[i] == 0xFF, "the mask is written from its start");
+      ZDC_FUZZ_CHECK(full.mask[i] == 0 && other.mask[i] == 0xFF,
+                     "the mask is written from its start");
     }
     const uint32_t smaller = capacity / 2 + 1;
     const Result half = Decode(view, maskOffset, maskSize, smaller, 0);
@@ -77,9 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::vector<uint8_t> coded = EncodeRunLengthMask(full.mask.data(), full.mask.size());
   ExactBuffer again(coded.data(), coded.size());
-  const Result round =
-      Decode(SampleView(again.data(), again.size32()), 0, static_cast<uint32_t>(coded.size()),
-             capacity, 0x77);
+  const Result round = Decode(SampleView(again.data(), again.size32()), 0,
+                              static_cast<uint32_t>(coded.size()), capacity, 0x77);
   ZDC_FUZZ_CHECK(!round.overran, "the encoder's data holds every byte the decoder reads");
   ZDC_FUZZ_CHECK(round.mask == full.mask, "the round trip gives the same bytes");
   return 0;

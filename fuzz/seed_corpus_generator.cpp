@@ -47,7 +47,8 @@ class SeedWriter {
     char name[32];
     std::snprintf(name, sizeof name, "seed-%04d", ++count_);
     std::ofstream out(directory / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + (directory / name).string());
   }
 
@@ -102,8 +103,8 @@ void WriteMaskSeed(SeedWriter& seeds, uint8_t storage, bool fdTag, const std::ve
   const uint32_t c = (capacity - 1) % 8192;
   const uint32_t size = static_cast<uint32_t>(data.size());
   seeds.Write(storage == kMaskStorageLzw ? "lzw_mask" : "run_length_mask",
-              Concat({static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(size),
-                      static_cast<uint8_t>(size >> 8), 0},
+              Concat({static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
+                      static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), 0},
                      data));
 }
 
@@ -121,7 +122,8 @@ void WriteSectionSeeds(SeedWriter& seeds, const FrameEncoder& encoder,
     if (key) {
       const uint8_t coder = frame[offset];
       const std::vector<uint8_t> stream = Slice(frame, offset + kPlaneHeaderSize, end);
-      if (coder == 0) WriteEntropySeed(seeds, "huffman_decoder", luminance ? 1 : 0, stream, variant);
+      if (coder == 0)
+        WriteEntropySeed(seeds, "huffman_decoder", luminance ? 1 : 0, stream, variant);
       if (coder == 1) WriteEntropySeed(seeds, "arithmetic_decoder", 0, stream, variant);
     } else if (size != 0) {
       const uint32_t maskOffset = Le32(frame, offset);
@@ -130,7 +132,8 @@ void WriteSectionSeeds(SeedWriter& seeds, const FrameEncoder& encoder,
       const uint8_t coder = frame[offset + 12];
       const uint8_t storage = frame[offset + 13];
       const std::vector<uint8_t> stream = Slice(frame, offset + kSectionHeaderSize, maskOffset);
-      if (coder == 0) WriteEntropySeed(seeds, "huffman_decoder", luminance ? 3 : 2, stream, variant);
+      if (coder == 0)
+        WriteEntropySeed(seeds, "huffman_decoder", luminance ? 3 : 2, stream, variant);
       if (coder == 1) WriteEntropySeed(seeds, "arithmetic_decoder", 1, stream, variant);
       const uint32_t wordsPerRow = (static_cast<uint32_t>(target.BlocksPerRow()) + 31) / 32;
       WriteMaskSeed(seeds, storage, fdTag, Slice(frame, maskOffset, maskOffset + maskSize),
@@ -167,7 +170,8 @@ std::vector<std::vector<uint8_t>> EncodeStream(const StreamPlan& plan, SeedWrite
     if (plan.coders == CoderPlan::kAlternate) {
       encoder.SetCoder(i % 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
     }
-    frames.push_back(encoder.EncodeFrame(MakeTestPattern(plan.width, plan.height, plan.withChroma, i)));
+    frames.push_back(
+        encoder.EncodeFrame(MakeTestPattern(plan.width, plan.height, plan.withChroma, i)));
     WriteSectionSeeds(seeds, encoder, frames.back(), variant + i);
   }
   return frames;
@@ -190,8 +194,12 @@ void WriteStreamSeeds(SeedWriter& seeds, const StreamPlan& plan,
     uint8_t control = 0;
     uint8_t quality = 50;
     switch (variant % 6) {
-      case 1: control = kDenoise; break;
-      case 2: control = kDisplayMask; break;
+      case 1:
+        control = kDenoise;
+        break;
+      case 2:
+        control = kDisplayMask;
+        break;
       case 3:  // every switch combination in turn, and a new size at the end
         control = static_cast<uint8_t>(i % 4 | (i + 1 == frames.size() ? kResize : 0));
         quality = static_cast<uint8_t>(variant);
@@ -204,7 +212,8 @@ void WriteStreamSeeds(SeedWriter& seeds, const StreamPlan& plan,
         control = static_cast<uint8_t>((i == 2 ? kSetSizeAgain : 0) | (i == 3 ? kNarrowStride : 0) |
                                        kDenoise | kDisplayMask);
         break;
-      default: break;
+      default:
+        break;
     }
     AppendFrame(control, quality, frames[i], &seed);
   }
@@ -231,7 +240,7 @@ void WriteAviSeed(SeedWriter& seeds, const StreamPlan& plan,
 std::vector<std::vector<int16_t>> ExtremeBlocks(int32_t maxLevel) {
   std::vector<std::vector<int16_t>> blocks;
   auto block = [&]() -> std::vector<int16_t>& { return blocks.emplace_back(64, 0); };
-  block();                       // DC only, zero
+  block();  // DC only, zero
   block()[0] = 5;
   block()[63] = static_cast<int16_t>(maxLevel);  // last scan position
   auto& mixed = block();
@@ -274,7 +283,8 @@ void WriteCoefficientSeeds(SeedWriter& seeds) {
     lowest[0] = -32768;
     lowest[5] = -32768;
     arithmetic.EncodeBlock(lowest.data());
-    WriteEntropySeed(seeds, "arithmetic_decoder", static_cast<uint8_t>(delta), arithmetic.Finish(), 0);
+    WriteEntropySeed(seeds, "arithmetic_decoder", static_cast<uint8_t>(delta), arithmetic.Finish(),
+                     0);
   }
 }
 
@@ -303,8 +313,8 @@ void WriteCodedMaskSeeds(SeedWriter& seeds) {
     }
     WriteMaskSeed(seeds, kMaskStorageLzw, false, EncodeLzwMask(mask.data(), mask.size()),
                   m.wordsPerRow, m.blockRows);
-    WriteMaskSeed(seeds, kMaskStorageRunLength, false, EncodeRunLengthMask(mask.data(), mask.size()),
-                  m.wordsPerRow, m.blockRows);
+    WriteMaskSeed(seeds, kMaskStorageRunLength, false,
+                  EncodeRunLengthMask(mask.data(), mask.size()), m.wordsPerRow, m.blockRows);
     WriteMaskSeed(seeds, 0, true, EncodeFdMask(mask.data(), m.wordsPerRow, m.blockRows),
                   m.wordsPerRow, m.blockRows);
   }

@@ -18,8 +18,9 @@ void FillPlane(std::vector<uint8_t>& plane, int32_t width, int32_t height, int f
         value = ((x - left) / 2 + (y - top) / 2) % 2 ? 220 - salt * 20 : 30 + salt * 10;
       }
       value += static_cast<int>(noise >> 29) - 4;
-      plane[static_cast<size_t>(y) * width + x] =
-          static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+      plane[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(value < 0     ? 0
+                                                                       : value > 255 ? 255
+                                                                                     : value);
     }
   }
 }

@@ -49,7 +49,8 @@ std::vector<std::vector<uint8_t>> EncodeStream(const StreamCase& c) {
   std::vector<std::vector<uint8_t>> frames;
   for (int i = 0; i < kFrames; ++i) {
     encoder.SetCoder(i % 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
-    frames.push_back(encoder.EncodeFrame(test::MakeTestPicture(c.width, c.height, c.withChroma, i)));
+    frames.push_back(
+        encoder.EncodeFrame(test::MakeTestPicture(c.width, c.height, c.withChroma, i)));
   }
   return frames;
 }
@@ -146,7 +147,8 @@ TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrame
     EXPECT_EQ(page.Failures(), 0)
         << "a quality in [0, 1] is accepted, one outside refused; switches read back as set";
     EXPECT_GE(page.Rounds(), 8u);
-    EXPECT_EQ(results, std::vector<int32_t>(expected.begin(), expected.begin() + kConcurrentFrames));
+    EXPECT_EQ(results,
+              std::vector<int32_t>(expected.begin(), expected.begin() + kConcurrentFrames));
     for (uint16_t seen : page.QualitiesSeen()) {
       EXPECT_TRUE(std::set<uint16_t>({25, 50, 75, 28, 100, 0}).count(seen))
           << "quality read back: " << seen;
