@@ -3,7 +3,8 @@
 # those already present. Runs as root (or through sudo when available).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev python3)
+# libturbojpeg: the peer decoder of the benchmark (its smoke run is part of the suite).
+packages=(cmake g++ make libgtest-dev python3 libturbojpeg0-dev libjpeg62-turbo-dev)
 if [ "${1:-}" = "--with-windows" ]; then
   # The DirectShow filter: mingw-w64 cross compilers, Wine to run the x86_64
   # DLL's tests, and an X server for the property page's window.
