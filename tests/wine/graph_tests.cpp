@@ -66,7 +66,7 @@ void TestStreams() {
   BeginGroup("streams");
   struct {
     const char* name;
-    StreamSpec spec;
+    StreamShape shape;
     bool info2;
     bool denoise;
     bool displayMask;
@@ -79,12 +79,12 @@ void TestStreams() {
       {"QZV3 VIH arithmetic 40x24 mask display", {zdc::kFourccQzv3, 40, 24, 6, 3, zdc::CoefficientCoding::kArithmetic, 90}, false, false, true},
   };
   for (const auto& c : cases) {
-    const bool withChroma = c.spec.fourcc != zdc::kFourccQzv3;
-    std::vector<SourceFrame> frames = EncodeStream(c.spec);
+    const bool withChroma = c.shape.fourcc != zdc::kFourccQzv3;
+    std::vector<SourceFrame> frames = EncodeStream(c.shape);
     TestGraph g;
     if (!g.Create()) return g.Release();
     g.source->frames = frames;
-    ok(g.ConnectInput(InputType(SubtypeOf(c.spec.fourcc), c.info2, c.spec.width, c.spec.height)) ==
+    ok(g.ConnectInput(InputType(SubtypeOf(c.shape.fourcc), c.info2, c.shape.width, c.shape.height)) ==
            S_OK,
        "%s: input\n", c.name);
     ok(g.ConnectOutput(nullptr) == S_OK, "%s: output\n", c.name);
@@ -97,14 +97,14 @@ void TestStreams() {
                                   nullptr, nullptr);
     settings->SetNotifyWindow(window);
 
-    ReferenceRun want = DecodeReference(frames, c.spec.width, c.spec.height, withChroma,
-                                        c.spec.width, c.denoise, c.displayMask);
+    ReferenceRun want = DecodeReference(frames, c.shape.width, c.shape.height, withChroma,
+                                        c.shape.width, c.denoise, c.displayMask);
     for (int run = 0; run < 2; ++run) {
       std::string name = std::string(c.name) + (run ? " (second run)" : "");
       g.sink->ClearSamples();
       RunToCompletion(g);
       std::vector<ReceivedSample> got = g.sink->Samples();
-      ComparePictures(name.c_str(), got, want, c.spec.width, c.spec.height, withChroma);
+      ComparePictures(name.c_str(), got, want, c.shape.width, c.shape.height, withChroma);
       for (size_t i = 0; i < got.size(); ++i) {
         const REFERENCE_TIME start = static_cast<REFERENCE_TIME>(i) * g.source->frameDuration;
         ok(got[i].hasTime && got[i].start == start &&
@@ -132,13 +132,13 @@ void TestStreams() {
        ExpectedAverage(counts));
     double quality = 0;
     settings->GetQuality(&quality);
-    ok(static_cast<int>(quality * 100.0 + 0.5) == c.spec.quality, "%s: quality %f\n", c.name,
+    ok(static_cast<int>(quality * 100.0 + 0.5) == c.shape.quality, "%s: quality %f\n", c.name,
        quality);
 
     MSG message;
     int notifications = 0;
     while (PeekMessageW(&message, window, WM_USER, WM_USER, PM_REMOVE)) ++notifications;
-    ok(notifications == 2 * c.spec.frames, "%s: %d notifications\n", c.name, notifications);
+    ok(notifications == 2 * c.shape.frames, "%s: %d notifications\n", c.name, notifications);
     settings->ClearNotifyWindow();
     DestroyWindow(window);
     settings->Release();
@@ -150,8 +150,8 @@ void TestStreams() {
 // control sample passes through untouched and is not counted.
 void TestDamagedAndControlSamples() {
   BeginGroup("damaged and control samples");
-  StreamSpec spec = {zdc::kFourccQzv2, 64, 48, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
-  std::vector<SourceFrame> frames = EncodeStream(spec);
+  StreamShape shape = {zdc::kFourccQzv2, 64, 48, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
+  std::vector<SourceFrame> frames = EncodeStream(shape);
   frames[2].data.resize(frames[2].data.size() / 2);                     // truncated delta
   for (size_t i = 24; i < frames[4].data.size(); i += 7) frames[4].data[i] ^= 0x5A;  // garbled key
   frames[5].data.resize(10);                                           // not even a header
@@ -246,8 +246,8 @@ void TestAverage() {
 void TestFormatChange() {
   BeginGroup("format change");
   const int32_t width = 64, height = 48, wide = 96;
-  StreamSpec spec = {zdc::kFourccQzv4, width, height, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
-  std::vector<SourceFrame> frames = EncodeStream(spec);
+  StreamShape shape = {zdc::kFourccQzv4, width, height, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
+  std::vector<SourceFrame> frames = EncodeStream(shape);
   TestGraph g;
   if (!g.Create()) return g.Release();
   g.source->frames = frames;
@@ -286,8 +286,8 @@ void TestFormatChange() {
 // A new format that the decompressor cannot produce ends the stream.
 void TestRefusedFormatChange() {
   BeginGroup("refused format change");
-  StreamSpec spec = {zdc::kFourccQzv2, 64, 48, 6, 3, zdc::CoefficientCoding::kHuffman, 50};
-  std::vector<SourceFrame> frames = EncodeStream(spec);
+  StreamShape shape = {zdc::kFourccQzv2, 64, 48, 6, 3, zdc::CoefficientCoding::kHuffman, 50};
+  std::vector<SourceFrame> frames = EncodeStream(shape);
   TestGraph g;
   if (!g.Create()) return g.Release();
   g.source->frames = frames;

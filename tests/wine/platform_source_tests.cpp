@@ -61,16 +61,16 @@ std::wstring TemporaryAviPath() {
 
 void TestAviFile() {
   BeginGroup("platform AVI source");
-  StreamSpec spec = {zdc::kFourccQzv2, 64, 48, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
-  std::vector<SourceFrame> frames = EncodeStream(spec);
+  StreamShape shape = {zdc::kFourccQzv2, 64, 48, 8, 4, zdc::CoefficientCoding::kHuffman, 50};
+  std::vector<SourceFrame> frames = EncodeStream(shape);
   const std::wstring path = TemporaryAviPath();
   char narrow[MAX_PATH * 2] = "";
   WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
   {
     zdc::AviVideoFormat format;
-    format.width = spec.width;
-    format.height = spec.height;
-    format.compression = spec.fourcc;
+    format.width = shape.width;
+    format.height = shape.height;
+    format.compression = shape.fourcc;
     zdc::AviWriter writer(narrow, format);
     for (const SourceFrame& frame : frames)
       writer.WriteFrame(frame.data.data(), static_cast<uint32_t>(frame.data.size()), frame.key);
@@ -144,12 +144,12 @@ void TestAviFile() {
   control->Stop();
 
   std::vector<ReceivedSample> got = sink->Samples();
-  ReferenceRun want = DecodeReference(frames, spec.width, spec.height, true, spec.width, false,
+  ReferenceRun want = DecodeReference(frames, shape.width, shape.height, true, shape.width, false,
                                       false);
   ok(got.size() == want.pictures.size(), "%zu pictures from the file\n", got.size());
   for (size_t i = 0; i < got.size() && i < want.pictures.size(); ++i) {
     char detail[160] = "";
-    ok(SamePicture(got[i].bytes, want.pictures[i], spec.width, spec.height, true, spec.width,
+    ok(SamePicture(got[i].bytes, want.pictures[i], shape.width, shape.height, true, shape.width,
                    detail, sizeof(detail)),
        "picture %zu differs at %s\n", i, detail);
     ok(got[i].hasTime && got[i].start == static_cast<REFERENCE_TIME>(i) * 400000,

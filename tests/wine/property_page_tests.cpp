@@ -291,27 +291,27 @@ void CheckLayout(HWND dialog, SIZE pageSize) {
      "font %ls, height %ld\n", logFont.lfFaceName, logFont.lfHeight);
 
   HWND control = GetWindow(dialog, GW_CHILD);
-  for (const ControlSpec& spec : kControls) {
-    ok(control != nullptr, "control %d (%ls) missing\n", spec.id, spec.text);
+  for (const ControlSpec& shape : kControls) {
+    ok(control != nullptr, "control %d (%ls) missing\n", shape.id, shape.text);
     if (!control) return;
     const int id = GetDlgCtrlID(control);
     GetClassNameW(control, name, 64);
-    ok(id == spec.id && lstrcmpiW(name, spec.className) == 0, "control %d is %d, a %ls\n",
-       spec.id, id, name);
+    ok(id == shape.id && lstrcmpiW(name, shape.className) == 0, "control %d is %d, a %ls\n",
+       shape.id, id, name);
     wchar_t text[64] = L"";
     GetWindowTextW(control, text, 64);
-    ok(!spec.text || std::wcscmp(text, spec.text) == 0, "control %d: text \"%ls\"\n", spec.id,
+    ok(!shape.text || std::wcscmp(text, shape.text) == 0, "control %d: text \"%ls\"\n", shape.id,
        text);
     DWORD got = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    DWORD want = spec.style;
+    DWORD want = shape.style;
     // An edit control trades its WS_BORDER for the sunken WS_EX_CLIENTEDGE.
     if (lstrcmpiW(name, L"Edit") == 0 && (want & WS_BORDER) && !(got & WS_BORDER) &&
         (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE))
       want &= ~WS_BORDER;
-    ok((got & kStyleBits) == want, "control %d: style %#lx, expected %#lx\n", spec.id,
+    ok((got & kStyleBits) == want, "control %d: style %#lx, expected %#lx\n", shape.id,
        got & kStyleBits, want);
     // The dialog manager maps the position and the size each on its own.
-    RECT mapped = spec.units;
+    RECT mapped = shape.units;
     MapDialogRect(dialog, &mapped);
     RECT expected = {mapped.left, mapped.top, mapped.left + mapped.right,
                      mapped.top + mapped.bottom};
@@ -319,14 +319,14 @@ void CheckLayout(HWND dialog, SIZE pageSize) {
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     ok(EqualRect(&rect, &expected),
-       "control %d at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n", spec.id, rect.left,
+       "control %d at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n", shape.id, rect.left,
        rect.top, rect.right, rect.bottom, expected.left, expected.top, expected.right,
        expected.bottom);
-    ok(IsWindowEnabled(control) == !(spec.style & WS_DISABLED), "control %d enabled\n", spec.id);
+    ok(IsWindowEnabled(control) == !(shape.style & WS_DISABLED), "control %d enabled\n", shape.id);
     // Every control with a text has the dialog's font (the trackbar keeps none).
-    ok(!spec.text || !*spec.text ||
+    ok(!shape.text || !*shape.text ||
            SendMessageW(control, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(font),
-       "control %d has another font\n", spec.id);
+       "control %d has another font\n", shape.id);
     control = GetWindow(control, GW_HWNDNEXT);
   }
   ok(control == nullptr, "more controls than the template has\n");

@@ -40,18 +40,18 @@ void PutLe32(std::vector<BYTE>& frame, size_t offset, uint32_t value) {
 
 }  // namespace
 
-std::vector<SourceFrame> EncodeStream(const StreamSpec& spec) {
+std::vector<SourceFrame> EncodeStream(const StreamShape& shape) {
   zdc::EncoderOptions options;
-  options.fourcc = spec.fourcc;
-  options.quality = spec.quality;
-  options.keyInterval = spec.keyInterval;
-  options.coder = spec.coder;
-  zdc::FrameEncoder encoder(spec.width, spec.height, options);
+  options.fourcc = shape.fourcc;
+  options.quality = shape.quality;
+  options.keyInterval = shape.keyInterval;
+  options.coder = shape.coder;
+  zdc::FrameEncoder encoder(shape.width, shape.height, options);
   std::vector<SourceFrame> frames;
-  for (int t = 0; t < spec.frames; ++t) {
+  for (int t = 0; t < shape.frames; ++t) {
     SourceFrame frame;
     std::vector<uint8_t> bytes =
-        encoder.EncodeFrame(Pattern(spec.width, spec.height, encoder.WithChroma(), t));
+        encoder.EncodeFrame(Pattern(shape.width, shape.height, encoder.WithChroma(), t));
     frame.data.assign(bytes.begin(), bytes.end());
     frame.key = encoder.LastFrame().keyFrame;
     frames.push_back(std::move(frame));

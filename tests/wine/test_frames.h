@@ -10,7 +10,7 @@
 #include "encoder_options.h"
 #include "test_source.h"
 
-struct StreamSpec {
+struct StreamShape {
   uint32_t fourcc;     // zdc::kFourccQzv2 / 3 / 4
   int32_t width;
   int32_t height;
@@ -21,7 +21,7 @@ struct StreamSpec {
 };
 
 // A moving test pattern, encoded with the project's encoder.
-std::vector<SourceFrame> EncodeStream(const StreamSpec& spec);
+std::vector<SourceFrame> EncodeStream(const StreamShape& shape);
 
 // A key frame whose three planes carry no coefficients (coder 2), padded in
 // its first chroma section so that the frame is exactly `bytes` long (at
