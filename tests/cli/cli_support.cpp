@@ -1,7 +1,5 @@
 #include "cli_support.h"
 
-#include <algorithm>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -12,8 +10,14 @@
 #include "avi_writer.h"
 #include "fourcc.h"
 #include "frame_decoder.h"
+#include "stream_builder.h"
 
 namespace zdc_cli_test {
+
+using zdc::test::DeltaFrame;
+using zdc::test::DeltaSectionInput;
+using zdc::test::KeyFrame;
+using zdc::test::KeyPlane;
 
 namespace {
 
@@ -34,53 +38,6 @@ class Random {
   uint32_t state_;
 };
 
-void PutLe16(Bytes& out, size_t at, uint16_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(Bytes& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-Bytes FrameHeader(uint16_t quality, uint16_t index) {
-  Bytes h(20, 0);
-  PutLe16(h, 4, quality);
-  PutLe16(h, 6, index);
-  return h;
-}
-
-// Appends sections and fills in their sizes.
-void AddSection(Bytes& frame, int number, const Bytes& section) {
-  PutLe32(frame, 8 + 4 * number, static_cast<uint32_t>(section.size()));
-  frame.insert(frame.end(), section.begin(), section.end());
-}
-
-Bytes KeyPlane(uint8_t coder, Bytes coded) {
-  Bytes plane(4 + coded.size(), 0);
-  plane[0] = coder;
-  std::copy(coded.begin(), coded.end(), plane.begin() + 4);
-  return plane;
-}
-
-// A delta section starting at frame offset `at`: header, coded bytes, mask.
-Bytes DeltaSection(size_t at, uint8_t coder, uint8_t storage, const Bytes& coded, const Bytes& mask) {
-  Bytes section(16 + coded.size() + mask.size(), 0);
-  PutLe32(section, 0, static_cast<uint32_t>(at + 16 + coded.size()));
-  PutLe16(section, 4, static_cast<uint16_t>(mask.size()));
-  PutLe32(section, 8, 1);
-  section[12] = coder;
-  section[13] = storage;
-  std::copy(coded.begin(), coded.end(), section.begin() + 16);
-  std::copy(mask.begin(), mask.end(), section.begin() + 16 + static_cast<ptrdiff_t>(coded.size()));
-  return section;
-}
-
-Bytes EmptySection() {
-  Bytes section(16, 0);
-  section[12] = 0;
-  return section;
-}
-
 size_t MaskBytes(int width, int height) {
   const int blocksPerRow = width / 8, rows = height / 8;
   return static_cast<size_t>(rows) * ((blocksPerRow + 31) / 32) * 4;
@@ -97,22 +54,20 @@ Clip MakeClip(const char* fourcc, int width, int height) {
   const size_t chromaMask = MaskBytes(alignedWidth / 4, alignedHeight / 4);
 
   auto key = [&](uint16_t quality, uint8_t lumaCoder, uint8_t chromaCoder) {
-    Bytes f = FrameHeader(quality, 0);
-    AddSection(f, 0, KeyPlane(lumaCoder, random.Take(400)));
+    std::vector<Bytes> planes = {KeyPlane(lumaCoder, random.Take(400))};
     if (clip.withChroma) {
-      AddSection(f, 1, KeyPlane(chromaCoder, random.Take(80)));
-      AddSection(f, 2, KeyPlane(chromaCoder ^ 1, random.Take(80)));
+      planes.push_back(KeyPlane(chromaCoder, random.Take(80)));
+      planes.push_back(KeyPlane(chromaCoder ^ 1, random.Take(80)));
     }
-    return f;
+    return KeyFrame(quality, planes);
   };
   auto delta = [&](uint16_t index, uint8_t coder, uint8_t storage) {
-    Bytes f = FrameHeader(60, index);
-    AddSection(f, 0, DeltaSection(f.size(), coder, storage, random.Take(200), random.Take(lumaMask)));
+    std::vector<DeltaSectionInput> sections = {{true, coder, storage, false, random.Take(200), random.Take(lumaMask)}};
     if (clip.withChroma) {
-      AddSection(f, 1, EmptySection());
-      AddSection(f, 2, DeltaSection(f.size(), coder, storage, random.Take(40), random.Take(chromaMask)));
+      sections.push_back({false, 0, 0, false, {}, {}});
+      sections.push_back({true, coder, storage, false, random.Take(40), random.Take(chromaMask)});
     }
-    return f;
+    return DeltaFrame(60, index, sections);
   };
 
   clip.frames.push_back(key(50, 0, 0));
@@ -125,9 +80,7 @@ Clip MakeClip(const char* fourcc, int width, int height) {
   clip.frames.push_back(delta(8, 0, 0));  // still skipped
   clip.frames.push_back(key(29, 1, 1));
   clip.frames.push_back(delta(1, 0, 2));
-  Bytes small = FrameHeader(50, 0);  // luma only, coder 2: no block touched
-  AddSection(small, 0, KeyPlane(2, Bytes()));
-  clip.frames.push_back(small);
+  clip.frames.push_back(KeyFrame(50, {KeyPlane(2, Bytes())}));  // luma only, coder 2: no block touched
   clip.frames.push_back(random.Take(300));
   return clip;
 }
