@@ -108,13 +108,6 @@ void DecodeFd(const Bytes& sample, uint32_t maskOffset, uint32_t wordsPerRow, ui
 
 // ---- FD code tables ---------------------------------------------------------
 
-TEST(FdCodeTest, FirstcodeValues) {
-  const uint8_t expected[17] = {0, 1, 2, 4, 8, 8, 16, 12, 16, 32, 13, 21, 42, 17, 31, 31, 0};
-  for (int length = 1; length <= 16; ++length) {
-    EXPECT_EQ(Tables().firstcode[length], expected[length]) << "length " << length;
-  }
-}
-
 TEST(FdCodeTest, ExampleCodes) {
   // Codes written first bit left; 7 and 55 are the first symbols of lengths
   // 10 and 15, so their codes are firstcode[10] and firstcode[15].
@@ -132,25 +125,28 @@ TEST(FdCodeTest, ExampleCodes) {
   }
 }
 
-TEST(FdCodeTest, LengthsFollowTheZeroBitClasses) {
-  // Number of symbols of each length: 1 of length 1, 8 of 5, 20 + 8 from the
-  // six-zero class, 51 + 5, 67 + 3, 31 + 25 + the 37 with two or fewer zeros.
-  int count[17] = {};
-  for (int s = 0; s < 256; ++s) ++count[Tables().length[s]];
-  const int expected[17] = {0, 1, 0, 0, 0, 8, 0, 20, 8, 0, 51, 5, 0, 67, 3, 31, 62};
-  for (int length = 0; length <= 16; ++length) {
-    EXPECT_EQ(count[length], expected[length]) << "length " << length;
-  }
-}
-
-TEST(FdCodeTest, CodeIsComplete) {
-  uint32_t kraft = 0;  // in units of 2^-16
-  for (int s = 0; s < 256; ++s) kraft += 1u << (16 - Tables().length[s]);
-  EXPECT_EQ(kraft, 65536u);
-}
-
-TEST(FdCodeTest, SymbolOrderAndStarts) {
+TEST(FdCodeTest, CanonicalLayoutPerLength) {
+  // Number of symbols of each length (1 of length 1, 8 of 5, 20 + 8 from the
+  // six-zero class, 51 + 5, 67 + 3, 31 + 25 + the 37 with two or fewer zeros;
+  // these make the code complete), the first code of each length and where
+  // its symbols start in the list, which runs longest first, then by value.
+  struct Row {
+    int count;
+    uint8_t firstcode, start;
+  } const rows[17] = {{0, 0, 0},    {1, 1, 255},   {0, 2, 255},   {0, 4, 255},  {0, 8, 255},
+                      {8, 8, 247},  {0, 16, 247},  {20, 12, 227}, {8, 16, 219}, {0, 32, 219},
+                      {51, 13, 168}, {5, 21, 163}, {0, 42, 163},  {67, 17, 96}, {3, 31, 93},
+                      {31, 31, 62}, {62, 0, 0}};
   const FdCodeTables& t = Tables();
+  int count[17] = {};
+  for (int s = 0; s < 256; ++s) ++count[t.length[s]];
+  for (int length = 0; length <= 16; ++length) {
+    SCOPED_TRACE(length);
+    EXPECT_EQ(count[length], rows[length].count);
+    if (length == 0) continue;
+    EXPECT_EQ(t.firstcode[length], rows[length].firstcode);
+    EXPECT_EQ(t.start[length], rows[length].start);
+  }
   bool seen[256] = {};
   for (int i = 0; i < 256; ++i) {
     const uint8_t s = t.symbols[i];
@@ -161,11 +157,6 @@ TEST(FdCodeTest, SymbolOrderAndStarts) {
       EXPECT_TRUE(t.length[p] > t.length[s] || (t.length[p] == t.length[s] && p < s))
           << "position " << i;
     }
-  }
-  const uint8_t expectedStart[17] = {0,   255, 255, 255, 255, 247, 247, 227, 219,
-                                     219, 168, 163, 163, 96,  93,  62,  0};
-  for (int length = 1; length <= 16; ++length) {
-    EXPECT_EQ(t.start[length], expectedStart[length]) << "length " << length;
   }
 }
 
