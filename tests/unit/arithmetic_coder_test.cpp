@@ -463,22 +463,6 @@ TEST(ArithmeticCoder, EveryTruncationIsCaught) {
   }
 }
 
-TEST(ArithmeticCoder, DataByteFFSurvivesExtraFillBytes) {
-  // An encoded stream with FF 00 in it: one more FF before the 00 changes
-  // nothing but the end position.
-  std::mt19937 rng(11);
-  std::vector<Block> blocks;
-  for (int i = 0; i < 200; ++i) blocks.push_back(Dense(rng, -500, 500));
-  Bytes stream = Encode(blocks, false);
-  size_t ff = 0;
-  while (ff < stream.size() && stream[ff] != 0xFF) ++ff;
-  ASSERT_LT(ff, stream.size()) << "no FF in the stream; pick another seed";
-  stream.insert(stream.begin() + static_cast<long>(ff), 0xFF);
-  const Decoded d = DecodeSection(stream, 0, 200, false);
-  EXPECT_EQ(d.blocks, blocks);
-  EXPECT_EQ(d.offset, stream.size());
-}
-
 TEST(ArithmeticEncoder, NeedsAnOpenSection) {
   ArithmeticEncoder encoder;
   const Block zero{};
