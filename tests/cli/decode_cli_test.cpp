@@ -72,43 +72,36 @@ class DecodeCliTest : public ::testing::TestWithParam<ClipCase> {
 };
 
 TEST_P(DecodeCliTest, Yvu9MatchesDirectDecoding) {
-  const std::vector<Bytes> reference = ReferenceBuffers(clip_, Switches());
-  ASSERT_EQ(reference.size(), clip_.frames.size());
-  Bytes expected;
-  bool anyPixel = false;
-  for (const Bytes& buffer : reference) {
-    const Planes p = Unpack(clip_, buffer);
-    for (const Bytes* plane : {&p.y, &p.v, &p.u}) expected.insert(expected.end(), plane->begin(), plane->end());
-    anyPixel |= std::any_of(p.y.begin(), p.y.end(), [](uint8_t b) { return b != 0; });
+  Switches held;
+  held.quality = 0.8;
+  held.denoise = held.displayMask = true;
+  const struct Case {
+    Switches switches;
+    std::string args;  // the output goes to out.yvu9, or standard output with "-o -"
+  } cases[] = {
+      {Switches(), "decode " + Quote(avi_) + " -o " + Quote(dir_.File("out.yvu9"))},
+      {Switches(), "decode --format=yvu9 -o - " + Quote(avi_)},  // the default format
+      {held, "decode " + Quote(avi_) + " -o " + Quote(dir_.File("out.yvu9")) +
+                 " --denoise --display-mask --quality 0.8"},  // held for the whole run
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::vector<Bytes> reference = ReferenceBuffers(clip_, c.switches);
+    ASSERT_EQ(reference.size(), clip_.frames.size());
+    Bytes expected;
+    bool anyPixel = false;
+    for (const Bytes& buffer : reference) {
+      const Planes p = Unpack(clip_, buffer);
+      for (const Bytes* plane : {&p.y, &p.v, &p.u}) expected.insert(expected.end(), plane->begin(), plane->end());
+      anyPixel |= std::any_of(p.y.begin(), p.y.end(), [](uint8_t b) { return b != 0; });
+    }
+    ASSERT_TRUE(anyPixel) << "the clip decodes to nothing; the comparison would prove little";
+    const RunResult run = RunZdc(c.args, dir_.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Bytes written = c.args.find("-o -") != std::string::npos ? Bytes(run.out.begin(), run.out.end())
+                                                                   : zdc_test::ReadMediaFile(dir_.File("out.yvu9"));
+    EXPECT_TRUE(written == expected);
   }
-  ASSERT_TRUE(anyPixel) << "the clip decodes to nothing; the comparison would prove little";
-
-  const std::string out = dir_.File("out.yvu9");
-  const RunResult run = RunZdc("decode " + Quote(avi_) + " -o " + Quote(out), dir_.Path());
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(zdc_test::ReadMediaFile(out), expected);
-  // --format yvu9 is the default, and '-' is standard output.
-  const RunResult piped = RunZdc("decode --format=yvu9 -o - " + Quote(avi_), dir_.Path());
-  ASSERT_EQ(piped.status, 0) << piped.err;
-  EXPECT_TRUE(Bytes(piped.out.begin(), piped.out.end()) == expected);
-}
-
-TEST_P(DecodeCliTest, SwitchesAndQualityAreHeldForTheRun) {
-  Switches switches;
-  switches.quality = 0.8;
-  switches.denoise = true;
-  switches.displayMask = true;
-  const std::vector<Bytes> reference = ReferenceBuffers(clip_, switches);
-  Bytes expected;
-  for (const Bytes& buffer : reference) {
-    const Planes p = Unpack(clip_, buffer);
-    for (const Bytes* plane : {&p.y, &p.v, &p.u}) expected.insert(expected.end(), plane->begin(), plane->end());
-  }
-  const std::string out = dir_.File("out.yvu9");
-  const RunResult run =
-      RunZdc("decode " + Quote(avi_) + " -o " + Quote(out) + " --denoise --display-mask --quality 0.8", dir_.Path());
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(zdc_test::ReadMediaFile(out), expected);
 }
 
 TEST_P(DecodeCliTest, Y4mMatchesDirectDecoding) {
