@@ -147,7 +147,6 @@ TEST_F(AviReaderTest, ZeroLengthChunksAreDroppedFrames) {
   const Bytes file = SimpleAvi(layout, frames, {true, false, false, false});
   AviReader reader(Save(file));
   ExpectFrames(reader, file, frames);
-  EXPECT_TRUE(reader.ReadFrame(1).empty());
 }
 
 TEST_F(AviReaderTest, MissingIndexLeavesEveryFrameKey) {
@@ -262,14 +261,12 @@ TEST_F(AviReaderTest, OpenDmlExtensionAppendsFramesAndReadsChunkIndex) {
 
 TEST_F(AviReaderTest, RefusesFilesThatAreNotVideoAvi) {
   AviLayout layout;
-  Bytes shortFormat = SimpleAvi(layout, {FramePayload(8, 1)}, {true});
-  {
-    // Replace 'strf' by a 12-byte one: too short for a BITMAPINFOHEADER.
-    const Bytes strf = Chunk("strf", Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48)}));
-    const Bytes hdrl = List("hdrl", {MainHeaderChunk(layout, 1),
-                                     List("strl", {Chunk("strh", Join({Text("vids"), Bytes(52, 0)})), strf})});
-    shortFormat = List("AVI ", {hdrl, List("movi", {Chunk("00dc", Bytes(4, 0))})}, "RIFF");
-  }
+  // A 12-byte 'strf': too short for a BITMAPINFOHEADER.
+  const Bytes strf = Chunk("strf", Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48)}));
+  const Bytes shortFormat =
+      List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 1), List("strl", {Chunk("strh", Join({Text("vids"), Bytes(52, 0)})), strf})}),
+                    List("movi", {Chunk("00dc", Bytes(4, 0))})},
+           "RIFF");
   const struct Case {
     const char* name;
     Bytes bytes;
