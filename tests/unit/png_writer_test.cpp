@@ -23,15 +23,10 @@ TEST(PngChecksumsTest, KnownValuesAndPieces) {
   const char* wiki = "Wikipedia";
   EXPECT_EQ(zdc::Adler32(reinterpret_cast<const uint8_t*>(wiki), 9), 0x11E60398u);
   EXPECT_EQ(zdc::Adler32(bytes, 0), 1u);
-  // Long runs of 0xFF exercise the deferred modulo.
-  std::vector<uint8_t> ones(100000, 0xFF);
-  uint32_t a = 1, b = 0;
-  for (uint8_t byte : ones) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  EXPECT_EQ(zdc::Adler32(ones.data(), ones.size()), b << 16 | a);
-  EXPECT_EQ(zdc::Adler32(ones.data() + 7000, 93000, zdc::Adler32(ones.data(), 7000)), b << 16 | a);
+  // Long runs of 0xFF exercise the deferred modulo (value from zlib).
+  const std::vector<uint8_t> ones(100000, 0xFF);
+  EXPECT_EQ(zdc::Adler32(ones.data(), ones.size()), 0x149A302Cu);
+  EXPECT_EQ(zdc::Adler32(ones.data() + 7000, 93000, zdc::Adler32(ones.data(), 7000)), 0x149A302Cu);
 }
 
 TEST(PngWriterTest, StructureAndPixelsSurviveAnIndependentParser) {
