@@ -18,31 +18,30 @@ namespace {
 
 using zdc_test::MediaTempDir;
 
-// A moving diagonal gradient with a bright square, 4:2:0.
+// A moving diagonal gradient with a bright square, 4:2:0 or luma only.
 void WriteSourceY4m(const std::string& path, int width, int height, int frames,
-                    const char* chromaTag = "420jpeg") {
+                    zdc::Y4mChroma chroma = zdc::Y4mChroma::k420Jpeg) {
+  zdc::Y4mHeader header;
+  header.width = width;
+  header.height = height;
+  header.chroma = chroma;
+  header.frameRate = {25, 1};
+  header.aspect = {1, 1};
   std::ofstream out(path, std::ios::binary);
-  out << "YUV4MPEG2 W" << width << " H" << height << " F25:1 Ip A1:1 C" << chromaTag << "\n";
-  const bool mono = std::string(chromaTag) == "mono";
-  const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+  zdc::Y4mWriter writer(out, header);
+  zdc::Y4mFrame frame;
+  frame.cb.assign(static_cast<size_t>(header.ChromaWidth()) * header.ChromaHeight(), 150);
+  for (size_t i = 0; i < frame.cb.size(); ++i) frame.cr.push_back(static_cast<uint8_t>(100 + i % 40));
   for (int f = 0; f < frames; ++f) {
-    out << "FRAME\n";
+    frame.y.clear();
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const bool square = x >= 8 + 2 * f && x < 24 + 2 * f && y >= 8 && y < 24;
-        out.put(static_cast<char>(square ? 230 : (x * 2 + y * 3 + f * 4) % 200 + 20));
+        frame.y.push_back(static_cast<uint8_t>(square ? 230 : (x * 2 + y * 3 + f * 4) % 200 + 20));
       }
     }
-    if (mono) continue;
-    for (int plane = 0; plane < 2; ++plane) {
-      for (int i = 0; i < cw * ch; ++i) out.put(static_cast<char>(plane ? 100 + i % 40 : 150));
-    }
+    writer.WriteFrame(frame);
   }
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 double LumaPsnr(const Bytes& source, const Bytes& decoded) {
@@ -80,12 +79,12 @@ TEST(EncodeCli, EncodedClipsDecodeBackCloseToTheSource) {
     EXPECT_EQ(reader.FrameCount(), static_cast<size_t>(frames));
     run = RunZdc("decode " + Quote(avi) + " -o " + Quote(raw), dir.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    const Bytes decoded = ReadFile(raw);
+    const Bytes decoded = zdc_test::ReadMediaFile(raw);
     const size_t lumaBytes = size_t{width} * height;
     const size_t frameBytes = lumaBytes + (c.withChroma ? 2 * (width / 4) * (height / 4) : 0);
     ASSERT_EQ(decoded.size(), frameBytes * frames);
     // The last frame's luma against the source's.
-    const Bytes sourceBytes = ReadFile(source);
+    const Bytes sourceBytes = zdc_test::ReadMediaFile(source);
     const size_t sourceFrame = lumaBytes + 2 * size_t{(width + 1) / 2} * ((height + 1) / 2);
     const size_t header = sourceBytes.size() - frames * (sourceFrame + 6);
     const Bytes sourceLuma(sourceBytes.begin() + header + (frames - 1) * (sourceFrame + 6) + 6,
@@ -98,10 +97,10 @@ TEST(EncodeCli, EncodedClipsDecodeBackCloseToTheSource) {
 
 TEST(EncodeCli, ReadsStandardInputAndEveryChromaLayout) {
   MediaTempDir dir;
-  for (const char* tag : {"420jpeg", "mono"}) {
-    SCOPED_TRACE(tag);
+  for (zdc::Y4mChroma chroma : {zdc::Y4mChroma::k420Jpeg, zdc::Y4mChroma::kMono}) {
+    SCOPED_TRACE(zdc::Y4mChromaTag(chroma));
     const std::string source = dir.File("in.y4m"), avi = dir.File("out.avi");
-    WriteSourceY4m(source, 32, 32, 2, tag);
+    WriteSourceY4m(source, 32, 32, 2, chroma);
     const RunResult run = RunZdc("encode - -o " + Quote(avi), dir.Path(), source);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(zdc::AviReader(avi).FrameCount(), 2u);
@@ -146,7 +145,7 @@ TEST(DemoCli, DecodesTheShippedSample) {
   const RunResult run = RunZdc("demo -o " + Quote(folder), dir.Path());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("testsrc2.y4m"), std::string::npos) << run.out;
-  const Bytes clip = ReadFile(folder + "/testsrc2.y4m");
+  const Bytes clip = zdc_test::ReadMediaFile(folder + "/testsrc2.y4m");
   const std::string text(clip.begin(), clip.end());
   size_t frames = 0;
   for (size_t at = text.find("FRAME\n"); at != std::string::npos; at = text.find("FRAME\n", at + 1)) ++frames;
