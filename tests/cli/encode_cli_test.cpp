@@ -88,6 +88,7 @@ TEST(EncodeCli, EncodedClipsDecodeBackCloseToTheSource) {
     zdc::Y4mReader sourceReader(source);
     zdc::Y4mFrame frame, last;
     while (sourceReader.ReadFrame(&frame)) last = frame;
+    ASSERT_EQ(last.y.size(), lumaBytes);
     const Bytes decodedLuma(decoded.begin() + (frames - 1) * frameBytes,
                             decoded.begin() + (frames - 1) * frameBytes + lumaBytes);
     EXPECT_GT(LumaPsnr(last.y, decodedLuma), 28.0);
