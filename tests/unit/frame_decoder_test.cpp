@@ -69,6 +69,12 @@ class Picture {
   std::vector<uint8_t> bytes_;
 };
 
+// Sets the decoder up for `width` x `height`, quality 0.5.
+void Prepare(FrameDecoder& decoder, int width, int height, bool chroma) {
+  ASSERT_EQ(decoder.SetSize(width, height, chroma), 0u);
+  EXPECT_EQ(decoder.SetQuality(0.5), 0u);
+}
+
 int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture& picture) {
   // The frame in a heap block of exactly its length.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() ? frame.size() : 1]);
@@ -79,8 +85,7 @@ int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture
 
 TEST(FrameDecoder, SmallFramesWithoutBlocks) {
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(64, 64, true), 0u);
-  ASSERT_EQ(decoder.SetQuality(0.5), 0u);
+  Prepare(decoder, 64, 64, true);
   Picture picture(64, 64, true);
   // A key frame whose luma plane carries no coefficients and no chroma.
   const auto key = KeyFrame(50, {KeyPlane(2, {})});
@@ -108,8 +113,7 @@ TEST(FrameDecoder, DeltaChain) {
   };
   for (const Case& c : cases) {
     FrameDecoder decoder;
-    ASSERT_EQ(decoder.SetSize(16, 16, false), 0u);
-    decoder.SetQuality(0.5);
+    Prepare(decoder, 16, 16, false);
     Picture picture(16, 16, false);
     for (size_t i = 0; i < c.indices.size(); ++i) {
       const int index = c.indices[i];
@@ -123,8 +127,7 @@ TEST(FrameDecoder, DeltaChain) {
 
 TEST(FrameDecoder, QualityFromTheHeader) {
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(8, 8, false), 0u);
-  decoder.SetQuality(0.5);
+  Prepare(decoder, 8, 8, false);
   Picture picture(8, 8, false);
   const auto frame = [](uint16_t q) { return KeyFrame(q, {KeyPlane(2, {})}); };
   Decode(decoder, frame(29), picture);
@@ -148,8 +151,7 @@ TEST(FrameDecoder, PlanesLandInTheOutputLayout) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " stride " << c.stride);
     FrameDecoder decoder;
-    ASSERT_EQ(decoder.SetSize(c.width, c.height, true), 0u);
-    decoder.SetQuality(0.5);
+    Prepare(decoder, c.width, c.height, true);
     const int lumaCols = (c.width + 7) / 8, lumaRows = (c.height + 7) / 8;
     const int chromaCols = (c.width + 31) / 32, chromaRows = (c.height + 31) / 32;
     // Luma blocks take the value of their block column times 4 plus their
@@ -184,8 +186,7 @@ TEST(FrameDecoder, PlanesLandInTheOutputLayout) {
 
 TEST(FrameDecoder, DeltaFramesChangeOnlyMaskedBlocks) {
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(32, 16, false), 0u);
-  decoder.SetQuality(0.5);
+  Prepare(decoder, 32, 16, false);
   Picture picture(32, 16, false);
   ASSERT_GT(Decode(decoder, KeyFrame(50, {FlatKeyPlane(8, 100, true)}), picture), 0);
   const auto delta = DeltaFrame(50, 1, {DcDeltaSection(4, 2, {{0, 1}, {1, 3}}, 20)});
@@ -206,8 +207,7 @@ TEST(FrameDecoder, DeltaFramesChangeOnlyMaskedBlocks) {
 TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
   // 40 pixels: 5 block columns, one mask word per row; bit 5 must not decode.
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(40, 8, false), 0u);
-  decoder.SetQuality(0.5);
+  Prepare(decoder, 40, 8, false);
   Picture picture(40, 8, false);
   Decode(decoder, KeyFrame(50, {FlatKeyPlane(5, 100, true)}), picture);
   DeltaSectionInput section = DcDeltaSection(5, 1, {{0, 4}}, 10);
@@ -219,8 +219,7 @@ TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
 
 TEST(FrameDecoder, MaskDisplayMarksCodedBlocksAndKeepsACleanReference) {
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(32, 8, false), 0u);
-  decoder.SetQuality(0.5);
+  Prepare(decoder, 32, 8, false);
   decoder.SetDisplayMask(true);
   Picture picture(32, 8, false);
   Decode(decoder, KeyFrame(50, {FlatKeyPlane(4, 100, true)}), picture);
@@ -242,10 +241,7 @@ TEST(FrameDecoder, DenoiseSmoothsLumaOnly) {
                                                  100, 104, 100, 104, 100, 104},
                                                 true),
                                    FlatKeyPlane(1, 60, false), FlatKeyPlane(1, 70, false)});
-  for (FrameDecoder* d : {&plain, &smoothed}) {
-    ASSERT_EQ(d->SetSize(32, 32, true), 0u);
-    d->SetQuality(0.5);
-  }
+  for (FrameDecoder* d : {&plain, &smoothed}) Prepare(*d, 32, 32, true);
   smoothed.SetDenoise(true);
   Decode(plain, frame, a);
   Decode(smoothed, frame, b);
@@ -258,8 +254,7 @@ TEST(FrameDecoder, DenoiseSmoothsLumaOnly) {
 
 TEST(FrameDecoder, DamagedFramesNeverReadOutsideTheSample) {
   FrameDecoder decoder;
-  ASSERT_EQ(decoder.SetSize(64, 32, true), 0u);
-  decoder.SetQuality(0.5);
+  Prepare(decoder, 64, 32, true);
   const auto frame =
       KeyFrame(50, {FlatKeyPlane(32, 90, true), FlatKeyPlane(2, 60, false), FlatKeyPlane(2, 70, false)});
   Picture picture(64, 32, true);
