@@ -156,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::make_unique<GuardedOutput>(setup.width, setup.height, setup.withChroma, setup.Stride());
   DeltaChainModel chain;
   bool denoise = false, displayMask = false;
+  bool sized = true;  // the last SetSize succeeded
 
   for (const FrameRecord& record : input.frames) {
     denoise = (record.control & kDenoise) != 0;
@@ -164,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decoder.SetDisplayMask(displayMask);
     ZDC_FUZZ_CHECK(decoder.GetDenoise() == denoise && decoder.GetDisplayMask() == displayMask,
                    "the switches read back as set");
-    if ((record.control & kSetQuality) && !(record.control & kResize)) {
+    if ((record.control & kSetQuality) && !(record.control & (kResize | kFailedSize))) {
       const double quality = RecordQuality(record.quality);
       const uint16_t before = decoder.QualityHundredths();
       const bool accepted = quality >= 0.0 && quality <= 1.0;
@@ -172,6 +173,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      "SetQuality accepts exactly [0, 1]");
       ZDC_FUZZ_CHECK(decoder.QualityHundredths() == (accepted ? StoredHundredths(quality) : before),
                      "a refused quality changes nothing");
+    }
+    if (record.control & kFailedSize) {
+      int32_t width, height;
+      UnusableSize(record.quality, &width, &height);
+      ZDC_FUZZ_CHECK(decoder.SetSize(width, height, setup.withChroma) != 0,
+                     "SetSize refuses an unusable size");
+      sized = false;
+      chain.Restart();
     }
     if (record.control & kResize) {
       // A new media type: new buffers in the decoder and a new output sample.
@@ -184,6 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ZDC_FUZZ_CHECK(decoder.HasChroma() == setup.withChroma && decoder.Width() == setup.width &&
                          decoder.Height() == setup.height,
                      "SetSize takes the size asked for");
+      sized = true;
       chain.Restart();
     }
 
@@ -195,8 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                           narrow ? setup.width - 1 : setup.Stride());
     CheckUntouched(*output, "after a frame");
 
-    if (narrow) {
-      ZDC_FUZZ_CHECK(result == 0, "an output pitch narrower than the picture is refused");
+    if (narrow || !sized) {
+      ZDC_FUZZ_CHECK(result == 0,
+                     "without a size, or with an output pitch narrower than the "
+                     "picture, a frame is refused");
       ZDC_FUZZ_CHECK(output->Snapshot() == before, "a refused frame writes nothing");
       ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore,
                      "a refused frame changes nothing");
@@ -223,6 +235,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  if (setup.checkRecovery) CheckRecovery(decoder, *output, setup, denoise, displayMask);
+  if (setup.checkRecovery) {
+    if (!sized) PrepareDecoder(decoder, setup);
+    CheckRecovery(decoder, *output, setup, denoise, displayMask);
+  }
   return 0;
 }

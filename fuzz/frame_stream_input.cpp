@@ -1,5 +1,6 @@
 #include "frame_stream_input.h"
 
+#include <cstdint>
 #include <limits>
 
 #include "fuzz_bytes.h"
@@ -40,6 +41,17 @@ StreamSetup ResizedSetup(const StreamSetup& setup, uint8_t choice) {
   resized.height = 1 + (choice * 53) % kMaxHeight;
   resized.withChroma = (choice & 1) != 0;
   return resized;
+}
+
+void UnusableSize(uint8_t choice, int32_t* width, int32_t* height) {
+  static const int32_t kSides[] = {0, -1, -64, INT32_MIN, INT32_MAX, (1 << 28) + 1, 1 << 15};
+  *width = kSides[choice % 7];
+  *height = kSides[(choice / 7) % 7];
+  // Two sides that are each acceptable but together beyond the decoder's
+  // limit of 2^28 pixels.
+  if (*width > 0 && *width <= (1 << 15) && *height > 0 && *height <= (1 << 15)) {
+    *width = *height = 1 << 15;
+  }
 }
 
 void AppendSetup(const StreamSetup& setup, std::vector<uint8_t>* out) {

@@ -16,7 +16,9 @@
 //          chain), bit 4 decode with an output stride narrower than the
 //          picture (the decoder must refuse the frame), bit 5 change the
 //          picture size first (SetSize with the size that byte 1 picks, as
-//          when the output media type changes while streaming)
+//          when the output media type changes while streaming), bit 6 a
+//          SetSize that fails first (an unusable size, picked by byte 1;
+//          the decoder must refuse frames until a SetSize succeeds)
 //     1    quality: 255 = not a number, 254 = -0.01, else this value / 100;
 //          with bit 5, the new size instead (see ResizedSetup)
 //     2-4  length of the frame (little-endian); the last frame takes what is
@@ -50,6 +52,7 @@ enum FrameControl : uint8_t {
   kSetSizeAgain = 0x08,
   kNarrowStride = 0x10,
   kResize = 0x20,
+  kFailedSize = 0x40,
 };
 
 struct FrameRecord {
@@ -73,6 +76,9 @@ double RecordQuality(uint8_t quality);
 // without chroma; the kernels, the check at the end and the stride's
 // padding stay.
 StreamSetup ResizedSetup(const StreamSetup& setup, uint8_t choice);
+
+// An unusable picture size for a kFailedSize record, picked by `choice`.
+void UnusableSize(uint8_t choice, int32_t* width, int32_t* height);
 
 // Writers for the seed generator.
 void AppendSetup(const StreamSetup& setup, std::vector<uint8_t>* out);

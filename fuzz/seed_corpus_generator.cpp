@@ -11,7 +11,8 @@
 //   lzw_mask, run_length_mask, fd_mask
 //                      the masks of those sections, and coded masks that
 //                      reach the codings' limits
-//   avi_reader         small AVI files of those streams
+//   avi_reader         small AVI files of those streams, and one with an
+//                      OpenDML continuation and a standard index
 //
 // Usage: zdc_fuzz_seeds DIR
 #include <cstdint>
@@ -30,6 +31,7 @@
 #include "frame_stream_input.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
+#include "media_avi_builder.h"
 #include "test_pattern.h"
 
 namespace zdc::fuzz {
@@ -209,8 +211,9 @@ void WriteStreamSeeds(SeedWriter& seeds, const StreamPlan& plan,
         quality = 29;
         break;
       case 5:
-        control = static_cast<uint8_t>((i == 2 ? kSetSizeAgain : 0) | (i == 3 ? kNarrowStride : 0) |
-                                       kDenoise | kDisplayMask);
+        control = static_cast<uint8_t>((i == 1 ? kFailedSize : 0) | (i == 2 ? kSetSizeAgain : 0) |
+                                       (i == 3 ? kNarrowStride : 0) | kDenoise | kDisplayMask);
+        quality = static_cast<uint8_t>(variant);
         break;
       default:
         break;
@@ -234,6 +237,34 @@ void WriteAviSeed(SeedWriter& seeds, const StreamPlan& plan,
     writer.WriteFrame(frames[i].data(), static_cast<uint32_t>(frames[i].size()), i == 0);
   }
   writer.Finish();
+}
+
+// What the media library's writer does not make: an OpenDML continuation
+// ('RIFF' 'AVIX' with its own 'movi' and an 'ix00' standard index), a 'rec '
+// group, a chunk of another stream and an odd-sized frame without its pad
+// byte, put together from the AVI builder of the tests.
+void WriteOpenDmlSeed(SeedWriter& seeds, const std::vector<std::vector<uint8_t>>& frames) {
+  using namespace zdc_test;
+  AviLayout layout;
+  const Bytes first = SimpleAvi(layout, {frames[0], frames[1]}, {true, false});
+  const uint64_t moviData = first.size() + 12 + 12;  // 'RIFF' size 'AVIX' 'LIST' size 'movi'
+  std::vector<Bytes> chunks;
+  Bytes entries;
+  uint64_t position = moviData;
+  for (size_t i = 2; i < frames.size(); ++i) {
+    chunks.push_back(Chunk("00dc", frames[i]));
+    const uint32_t size = static_cast<uint32_t>(frames[i].size()) | (i == 2 ? 0 : 0x80000000u);
+    entries =
+        Join({entries, Le32Bytes(static_cast<uint32_t>(position + 8 - moviData)), Le32Bytes(size)});
+    position += chunks.back().size();
+  }
+  chunks.push_back(Chunk(
+      "ix00", Join({Le16Bytes(2), Bytes{0, 1}, Le32Bytes(static_cast<uint32_t>(frames.size() - 2)),
+                    Text("00dc"), Le64Bytes(moviData), Le32Bytes(0), entries})));
+  chunks.push_back(
+      List("rec ", {Chunk("01wb", Bytes(6, 0x11)), Chunk("00dc", Bytes(5, 0x22), false)}));
+  chunks.push_back(Chunk("00dc", frames[0]));
+  seeds.Write("avi_reader", Join({first, ListOf("AVIX", {ListOf("movi", chunks)}, "RIFF")}));
 }
 
 // Blocks at the edges of what the codes carry.
@@ -346,6 +377,7 @@ void Generate(const fs::path& root) {
     const std::vector<std::vector<uint8_t>> frames = EncodeStream(plan, seeds, variant);
     for (int k = 0; k < 3; ++k) WriteStreamSeeds(seeds, plan, frames, variant + k);
     if (variant % 3 == 0 || !plan.withChroma) WriteAviSeed(seeds, plan, frames, variant);
+    if (variant == 0) WriteOpenDmlSeed(seeds, frames);
     variant += 3;
   }
   WriteCoefficientSeeds(seeds);
