@@ -1,16 +1,20 @@
 #!/bin/sh
-# Builds build-win64 (ZDC.dll and the test program) when needed, runs the
-# filter tests under wine64 in a Wine prefix of its own, and stops that
-# prefix's wineserver afterwards. Without a display it runs itself again
-# under xvfb-run, so that the property page has a desktop to open on (its
-# checks are skipped when neither exists). Exits 77 (skipped) without wine64
-# or the mingw-w64 compilers.
-#   run_wine_tests.sh SOURCE_DIR
+# Runs one of the Windows test programs under wine64 with the x86_64 DLL:
+#   run_wine_tests.sh SOURCE_DIR filter        the filter, graph and page tests,
+#                                              in build-win64/wineprefix (kept)
+#   run_wine_tests.sh SOURCE_DIR registration  regsvr32 and the registry, in
+#                                              build-win64/registration-prefix,
+#                                              made fresh for every run
+# Builds build-win64 (ZDC.dll and the test programs) when needed and stops the
+# prefix's wineserver afterwards. Without a display it runs itself again under
+# xvfb-run, so that the property page has a desktop to open on. Exits 77
+# (skipped) without wine64 or the mingw-w64 compilers.
 set -u
 
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
+mode=${2:-filter}
 if [ -z "${DISPLAY:-}" ] && [ -z "${ZDC_NO_XVFB:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
-  ZDC_NO_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$root"
+  ZDC_NO_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$root" "$mode"
 fi
 wine=""
 for candidate in wine64 /usr/lib/wine/wine64; do
@@ -30,15 +34,31 @@ wineserver="$(dirname "$wine")/wineserver"
 build="$root/build-win64"
 "$root/scripts/build-windows.sh" win64 || exit 1
 
-export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
+case "$mode" in
+  filter)
+    export WINEPREFIX="$build/wineprefix"
+    program=zdc_filter_tests.exe
+    ;;
+  registration)
+    export WINEPREFIX="$build/registration-prefix"
+    program=zdc_registration_tests.exe
+    # Stop a server left from an interrupted run before its prefix goes.
+    [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+    rm -rf "$WINEPREFIX"
+    ;;
+  *)
+    echo "unknown test program '$mode'"
+    exit 2
+    ;;
+esac
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
 fi
 
 cd "$build"
-"$wine" ./zdc_filter_tests.exe 'ZDC.dll'
+"$wine" "./$program" 'ZDC.dll'
 status=$?
 "$wineserver" -k 2>/dev/null
 "$wineserver" -w 2>/dev/null
