@@ -6,12 +6,6 @@ namespace zdc {
 
 namespace {
 
-constexpr uint32_t kClearCode = 256;
-constexpr uint32_t kEndCode = 257;
-constexpr uint32_t kWidenCode = 258;
-constexpr uint32_t kFirstFreeCode = 259;
-constexpr uint32_t kInitialWidth = 9;
-constexpr uint32_t kMaxWidth = 12;
 constexpr uint16_t kNoPrefix = 0xFFFF;
 
 // Byte loads in the coding's fixed schedule: a whole little-endian word when
@@ -85,8 +79,8 @@ uint32_t LzwMaskDecoder::CollectString(uint32_t code) {
 uint32_t LzwMaskDecoder::Decode(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
                                 uint8_t* blockMask, uint32_t maskCapacity) {
   LzwBitReader reader(sample, maskOffset, maskSize);
-  uint32_t nextFree = kFirstFreeCode;
-  uint32_t width = kInitialWidth;
+  uint32_t nextFree = LzwCodes::kFirstFree;
+  uint32_t width = LzwCodes::kInitialWidth;
   uint32_t previous = kNoPrefix;
   uint32_t written = 0;
 
@@ -98,16 +92,16 @@ uint32_t LzwMaskDecoder::Decode(const SampleView& sample, uint32_t maskOffset, u
   // decoding stops there rather than reading on.
   while (written < maskCapacity) {
     const uint32_t code = reader.Read(width);
-    if (code == kClearCode) {
-      nextFree = kFirstFreeCode;
-      width = kInitialWidth;
+    if (code == LzwCodes::kClear) {
+      nextFree = LzwCodes::kFirstFree;
+      width = LzwCodes::kInitialWidth;
       previous = kNoPrefix;
       continue;
     }
-    if (code == kEndCode) break;
-    if (code == kWidenCode) {
+    if (code == LzwCodes::kEnd) break;
+    if (code == LzwCodes::kWiden) {
       // A width beyond 12 bits cannot address the dictionary: the mask ends.
-      if (++width > kMaxWidth) break;
+      if (++width > LzwCodes::kMaxWidth) break;
       continue;
     }
 

@@ -35,6 +35,18 @@ void DecodeFdMask(const SampleView& sample, uint32_t maskOffset, uint32_t wordsP
 void DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
                          uint8_t* blockMask, uint32_t maskCapacity);
 
+// The LZW mask coding's control codes and limits, shared by the decoder and
+// the encoder.
+struct LzwCodes {
+  static constexpr uint32_t kClear = 256;
+  static constexpr uint32_t kEnd = 257;
+  static constexpr uint32_t kWiden = 258;  // codes from here on are one bit wider
+  static constexpr uint32_t kFirstFree = 259;
+  static constexpr uint32_t kInitialWidth = 9;
+  static constexpr uint32_t kMaxWidth = 12;
+  static constexpr uint32_t kDictionarySize = 4096;
+};
+
 class LzwMaskDecoder {
  public:
   LzwMaskDecoder();

@@ -13,12 +13,6 @@ namespace {
 
 // ---- LZW -------------------------------------------------------------------
 
-constexpr uint32_t kLzwClear = 256;
-constexpr uint32_t kLzwEnd = 257;
-constexpr uint32_t kLzwWiden = 258;
-constexpr uint32_t kLzwFirstFree = 259;
-constexpr uint32_t kLzwDictionarySize = 4096;
-constexpr uint32_t kLzwInitialWidth = 9;
 
 // Packs codes least significant bit first.
 class LsbBitWriter {
@@ -50,23 +44,23 @@ class LzwWriter {
   // The decoder never widens by itself: announce each extra bit first.
   void Emit(uint32_t code) {
     while (code >> width_ != 0) {
-      bits_.Put(kLzwWiden, width_);
+      bits_.Put(LzwCodes::kWiden, width_);
       ++width_;
     }
     bits_.Put(code, width_);
   }
   void Clear() {
-    bits_.Put(kLzwClear, width_);
-    width_ = kLzwInitialWidth;
+    bits_.Put(LzwCodes::kClear, width_);
+    width_ = LzwCodes::kInitialWidth;
   }
   std::vector<uint8_t> Finish() {
-    bits_.Put(kLzwEnd, width_);
+    bits_.Put(LzwCodes::kEnd, width_);
     return bits_.Finish();
   }
 
  private:
   LsbBitWriter bits_;
-  uint32_t width_ = kLzwInitialWidth;
+  uint32_t width_ = LzwCodes::kInitialWidth;
 };
 
 // ---- FD --------------------------------------------------------------------
@@ -135,8 +129,8 @@ std::vector<uint8_t> EncodeLzwMask(const uint8_t* mask, size_t size) {
 
   // (prefix code << 8 | byte) -> code of that string.
   std::unordered_map<uint32_t, uint16_t> dictionary;
-  dictionary.reserve(kLzwDictionarySize);
-  uint32_t nextFree = kLzwFirstFree;
+  dictionary.reserve(LzwCodes::kDictionarySize);
+  uint32_t nextFree = LzwCodes::kFirstFree;
   uint32_t current = mask[0];
   for (size_t i = 1; i < size; ++i) {
     const uint8_t byte = mask[i];
@@ -148,12 +142,12 @@ std::vector<uint8_t> EncodeLzwMask(const uint8_t* mask, size_t size) {
     writer.Emit(current);
     // The decoder defines this entry when it reads the next code.
     dictionary.emplace(current << 8 | byte, static_cast<uint16_t>(nextFree++));
-    if (nextFree == kLzwDictionarySize) {
+    if (nextFree == LzwCodes::kDictionarySize) {
       // Entry 4095 was the last: the decoder never needs it, since the
       // dictionary starts over before the next code.
       writer.Clear();
       dictionary.clear();
-      nextFree = kLzwFirstFree;
+      nextFree = LzwCodes::kFirstFree;
     }
     current = byte;
   }
