@@ -5,11 +5,15 @@
 //   code_      the code value; always below interval_ << ct_, so it stays
 //              non-negative and below 2^23.
 //   interval_  the interval size A, 16 bits of fraction (0x10000 = 1.0),
-//              kept at or above 0x8000 between decisions by renormalisation.
+//              renormalised to at least 0x8000 at the end of every decision.
 //   ct_        how many bits code_ holds beyond the 16 that line up with
-//              interval_: 0..7 between blocks, -16 before the first decision
-//              of a section (so that it pulls two bytes), -1 once a block of
-//              the section has failed.
+//              interval_, 0..7 once the bytes the doublings asked for are
+//              read; negative while they are still owed (-16 before the first
+//              decision of a section: two bytes against the full interval).
+//              The bytes are read when the next decision starts, so after a
+//              block the read offset stands where a decoder renormalising at
+//              the start of each decision would have it.
+//   failed_    a block of the section has failed.
 //   unreadMarker_  0, or the byte after a 0xFF that was not a stuffed zero;
 //              once set, the rest of the section is decoded from zero bytes.
 //   position_  sample offset of the next byte to read.
@@ -57,7 +61,6 @@ constexpr int kAcHighLadder = ArithmeticBins::kAcHighLadder;
 constexpr int kAcLowLastPosition = ArithmeticBins::kAcLowLastPosition;
 constexpr int kMagnitudeBitsOffset = ArithmeticBins::kMagnitudeBits;
 constexpr int32_t kMagnitudeLimit = ArithmeticBins::kMagnitudeLimit;
-constexpr int32_t kFailedCt = -1;
 
 struct BinTransitions {
   QmBinTransition bin[256];
@@ -110,6 +113,13 @@ int16_t Wrap16(int32_t value) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value)));
 }
 
+// The sign and the magnitude bits are close to even odds, so they are
+// applied arithmetically rather than branched on.
+inline int32_t ApplySign(int32_t level, int sign) {
+  const int32_t negate = -sign;  // 0 or all ones
+  return (level ^ negate) - negate;
+}
+
 }  // namespace
 
 ArithmeticDecoder::ArithmeticDecoder() {
@@ -128,16 +138,17 @@ void ArithmeticDecoder::BeginSection(const SampleView& sample, uint32_t* readOff
   dcPredictor_ = 0;
   dcContext_ = 0;
   code_ = 0;
-  interval_ = 0;
+  interval_ = 0x10000;
   delta_ = delta;
   ct_ = -16;
+  failed_ = false;
   transitions_ = Transitions().bin;
 }
 
 bool ArithmeticDecoder::DecodeBlock(int16_t* block) {
   // A failed block leaves the registers out of step with the stream, so a
   // section that has failed once yields nothing further.
-  if (ct_ == kFailedCt) {
+  if (failed_) {
     std::memset(block, 0, kBlockCoefficients * sizeof(int16_t));
     return false;
   }
@@ -145,7 +156,7 @@ bool ArithmeticDecoder::DecodeBlock(int16_t* block) {
 }
 
 bool ArithmeticDecoder::Fail() {
-  ct_ = kFailedCt;
+  failed_ = true;
   return false;
 }
 
@@ -180,71 +191,47 @@ ZDC_ALWAYS_INLINE uint32_t ArithmeticDecoder::InputByte() {
   return NextByte();
 }
 
-// Doubles the interval until it is at least one half, pulling a byte into
-// the code register every eight doublings. All doublings of one
-// renormalisation are done at once: the code register takes the bytes that
-// the bit counter runs out of, in order, then the interval is shifted.
-ZDC_ALWAYS_INLINE void ArithmeticDecoder::Renormalise(Registers& r) {
-  if (r.ct >= 0) {
-    const int doublings = DoublingsToHalf(r.interval);
-    while (r.ct < doublings) {
-      r.code = r.code * 256 + static_cast<int32_t>(InputByte());
-      r.ct += 8;
-    }
-    r.ct -= doublings;
-    r.interval <<= doublings;
-    return;
-  }
-  FirstRenormalise(r);
-}
-
-// The first decision of a section (ct = -16, interval 0): two bytes fill the
-// register with the first 16 bits of the code, against the full interval.
-// Kept out of line, away from the decisions.
-void ArithmeticDecoder::FirstRenormalise(Registers& r) {
-  for (;;) {
-    if (--r.ct < 0) {
-      r.code = r.code * 256 + static_cast<int32_t>(InputByte());
-      r.ct += 8;
-      if (r.ct < 0 && ++r.ct == 0) {
-        r.interval = 0x10000;
-        return;
-      }
-    }
-    r.interval <<= 1;
-  }
+// Pulls the bytes that the doublings of the previous decision ran the bit
+// counter out of, in order. This is the byte input of the renormalisation
+// that starts the next decision; deferring it to here keeps the bytes read
+// after a block exactly those that block needed.
+ZDC_ALWAYS_INLINE void ArithmeticDecoder::Refill(Registers& r) {
+  do {
+    r.code = r.code * 256 + static_cast<int32_t>(InputByte());
+    r.ct += 8;
+  } while (r.ct < 0);
 }
 
 // One binary decision on an adaptive bin whose value the caller has read
 // (or knows); returns 0 or 1.
+//
+// The interval was renormalised when the previous decision ended, so here
+// only the bytes that renormalisation asked for are still to be read. The
+// decision itself has no branch: which part the code value falls in, whether
+// the parts trade places, the doublings that follow and the bin's new value
+// are all computed, and the bin is written back unchanged when nothing
+// adapts (an interval still at or above one half).
 ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin, uint32_t value) {
-  if (r.interval < 0x8000) Renormalise(r);
+  if (r.ct < 0) Refill(r);
   const QmBinTransition t = r.transitions[value];
   const uint32_t qe = t.qe;
-  const int mps = static_cast<int>(value >> 7);
 
   // The MPS owns the lower part of size interval - Qe, the LPS the upper part
   // of size Qe, unless the lower part is the smaller one; then they trade.
-  r.interval -= qe;
-  const int32_t split = static_cast<int32_t>(r.interval << r.ct);
-  if (r.code < split) {
-    if (r.interval >= 0x8000) return mps;  // the common case: nothing adapts
-    if (r.interval < qe) {
-      *bin = t.afterLps;
-      return mps ^ 1;
-    }
-    *bin = t.afterMps;
-    return mps;
-  }
-  r.code -= split;
-  const bool exchanged = r.interval < qe;
-  r.interval = qe;
-  if (exchanged) {
-    *bin = t.afterMps;
-    return mps;
-  }
-  *bin = t.afterLps;
-  return mps ^ 1;
+  const uint32_t lower = r.interval - qe;
+  const int32_t split = static_cast<int32_t>(lower << r.ct);
+  const bool upper = r.code >= split;
+  r.code -= upper ? split : 0;
+  const uint32_t interval = upper ? qe : lower;
+  const bool lps = upper != (lower < qe);
+
+  // Both parts are below 0x10000 and non-zero, so the doublings are 0..15.
+  const int doublings = DoublingsToHalf(interval);
+  const uint8_t adapted = lps ? t.afterLps : t.afterMps;
+  *bin = doublings != 0 ? adapted : static_cast<uint8_t>(value);
+  r.interval = interval << doublings;
+  r.ct -= doublings;
+  return static_cast<int>(value >> 7) ^ static_cast<int>(lps);
 }
 
 ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin) {
@@ -278,10 +265,8 @@ bool ArithmeticDecoder::DecodeBlockImpl(int16_t* block) {
       dcContext = (m <= 1 ? 4 : 12) + 4 * sign;
       s += kMagnitudeBitsOffset;
       int32_t v = m;
-      for (int32_t bit = m >> 1; bit != 0; bit >>= 1) {
-        if (Decide(r, s) != 0) v |= bit;
-      }
-      dcDifference = sign != 0 ? -(v + 1) : v + 1;
+      for (int32_t bit = m >> 1; bit != 0; bit >>= 1) v |= bit & -Decide(r, s);
+      dcDifference = ApplySign(v + 1, sign);
     }
   }
   int16_t dcPredictor = dcPredictor_;
@@ -317,10 +302,8 @@ bool ArithmeticDecoder::DecodeBlockImpl(int16_t* block) {
     }
     s += kMagnitudeBitsOffset;
     int32_t v = m;
-    for (int32_t bit = m >> 1; bit != 0; bit >>= 1) {
-      if (Decide(r, s) != 0) v |= bit;
-    }
-    block[kZigzag[k]] = Wrap16(sign != 0 ? -(v + 1) : v + 1);
+    for (int32_t bit = m >> 1; bit != 0; bit >>= 1) v |= bit & -Decide(r, s);
+    block[kZigzag[k]] = Wrap16(ApplySign(v + 1, sign));
   }
 
   code_ = r.code;

@@ -59,8 +59,7 @@ class ArithmeticDecoder {
   bool DecodeBlockImpl(int16_t* block);
   int Decide(Registers& r, uint8_t* bin);
   int Decide(Registers& r, uint8_t* bin, uint32_t value);
-  void Renormalise(Registers& r);
-  void FirstRenormalise(Registers& r);
+  void Refill(Registers& r);
   uint32_t InputByte();
   uint32_t NextByte();
   bool Fail();
@@ -72,6 +71,7 @@ class ArithmeticDecoder {
   int32_t code_ = 0;
   uint32_t interval_ = 0;
   int32_t ct_ = 0;
+  bool failed_ = false;
   uint32_t unreadMarker_ = 0;
   int16_t dcPredictor_ = 0;
   uint32_t dcContext_ = 0;
