@@ -52,6 +52,13 @@ void DenoisePlane_sse2(const uint8_t* source, int32_t sourcePitch, uint8_t* dest
                        int32_t width, int32_t height, int32_t destinationPitch,
                        const uint16_t* thresholds);
 
+// AVX2 variants (decoder/x86/): the SSE2 kernels with two block rows per
+// register in the row pass. Only for processors (and systems) with AVX2.
+void ReconstructKeyBlock_avx2(int16_t* block, uint8_t* destination, int32_t pitch, int16_t* slot,
+                              const uint16_t* dequant);
+void ReconstructDeltaBlock_avx2(int16_t* block, uint8_t* destination, int32_t pitch,
+                                int16_t* slot, const uint16_t* dequant);
+
 // Draws a black X over both diagonals of the 8x8 block.
 void MarkBlock(uint8_t* block, int32_t pitch);
 

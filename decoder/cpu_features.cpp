@@ -35,11 +35,26 @@ bool HasCpuidInstruction() {
 #endif
 }
 
+// AVX2 needs three things: the instructions (leaf 7), AVX with XSAVE enabled
+// by the operating system (leaf 1 ECX bits 27 and 28), and the XMM and YMM
+// state in XCR0, without which the first 256-bit instruction faults.
+bool HasUsableAvx2(unsigned maxLeaf, unsigned leaf1Ecx) {
+  constexpr unsigned kOsXsave = 1u << 27, kAvx = 1u << 28;
+  if (maxLeaf < 7 || (leaf1Ecx & (kOsXsave | kAvx)) != (kOsXsave | kAvx)) return false;
+  unsigned xcr0Low, xcr0High;
+  __asm__ volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
+  if ((xcr0Low & 6) != 6) return false;
+  unsigned eax, ebx, ecx, edx;
+  __cpuid_count(7, 0, eax, ebx, ecx, edx);
+  return (ebx & (1u << 5)) != 0;
+}
+
 CpuFeatures Probe() {
   if (!HasCpuidInstruction()) return 0;
   unsigned eax, ebx, ecx, edx;
   __cpuid(0, eax, ebx, ecx, edx);
   if (eax == 0) return 0;
+  const unsigned maxLeaf = eax;
   char vendor[12];
   std::memcpy(vendor, &ebx, 4);
   std::memcpy(vendor + 4, &edx, 4);
@@ -51,6 +66,7 @@ CpuFeatures Probe() {
   if (edx & (1u << 26)) features |= kCpuSse2;
   if (edx & (1u << 25)) features |= kCpuSse;
   if (edx & (1u << 23)) features |= kCpuMmx;
+  if (HasUsableAvx2(maxLeaf, ecx)) features |= kCpuAvx2;
   if (features & kCpuSse) return features | kCpuIntegerSse;
   if (std::memcmp(vendor, "AuthenticAMD", 12) == 0) {
     __cpuid(0x80000000u, eax, ebx, ecx, edx);

@@ -14,6 +14,9 @@ enum : CpuFeatures {
   kCpuSse2 = 0x04,
   kCpuIntegerSse = 0x08,  // the MMX extensions (pshufw and the like)
   kCpuX87 = 0x10,
+  // AVX2, usable: the processor has it and the operating system saves the
+  // 256-bit register state. Only the wider kernel variants look at it.
+  kCpuAvx2 = 0x20,
 };
 
 // The processor's feature set, cached for the process. The empty set on

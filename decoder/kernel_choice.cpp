@@ -18,6 +18,10 @@ BlockKernels ChooseBlockKernels(CpuFeatures features) {
     kernels.copyBlock = CopyBlock8x8_sse2;
     kernels.denoisePlane = DenoisePlane_sse2;
   }
+  if ((features & kCpuSse2) && (features & kCpuAvx2)) {
+    kernels.reconstructKey = ReconstructKeyBlock_avx2;
+    kernels.reconstructDelta = ReconstructDeltaBlock_avx2;
+  }
 #else
   (void)features;
 #endif

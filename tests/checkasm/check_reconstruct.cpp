@@ -7,7 +7,7 @@
 // pictures (a forward DCT of random textured pixel blocks, quantized with a
 // quality table and cut at a random end of block); slots that saturate when
 // the change is added; dequantization products that wrap; all-zero rows (the
-// kernels' shortcut); rows zero in one half only; coefficients that drive
+// portable kernel's shortcut); rows zero in one half only; coefficients that drive
 // pixels far outside 0..255; extreme DC values; all-zero blocks.
 #include <algorithm>
 #include <cmath>

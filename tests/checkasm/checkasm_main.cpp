@@ -32,7 +32,8 @@ struct Level {
   CpuFeatures adds;
 };
 constexpr Level kLevels[] = {
-    {"c", 0}, {"mmx", kCpuMmx}, {"mmxext", kCpuIntegerSse}, {"sse", kCpuSse}, {"sse2", kCpuSse2},
+    {"c", 0},         {"mmx", kCpuMmx},   {"mmxext", kCpuIntegerSse},
+    {"sse", kCpuSse}, {"sse2", kCpuSse2}, {"avx2", kCpuAvx2},
 };
 
 const KernelCheck* const kChecks[] = {&kReconstructKeyCheck, &kReconstructDeltaCheck,

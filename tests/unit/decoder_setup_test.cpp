@@ -10,7 +10,7 @@ namespace {
 TEST(CpuFeatures, ProbeIsStableAndConsistent) {
   const CpuFeatures features = ProbeCpuFeatures();
   EXPECT_EQ(ProbeCpuFeatures(), features) << "cached for the process";
-  EXPECT_EQ(features & ~0x1F, 0) << "no other bits are ever set";
+  EXPECT_EQ(features & ~0x3F, 0) << "no other bits are ever set";
   if (features & kCpuSse) {
     EXPECT_TRUE(features & kCpuIntegerSse);
   }
@@ -19,6 +19,7 @@ TEST(CpuFeatures, ProbeIsStableAndConsistent) {
   EXPECT_EQ((features & kCpuSse2) != 0, __builtin_cpu_supports("sse2") != 0);
   EXPECT_EQ((features & kCpuSse) != 0, __builtin_cpu_supports("sse") != 0);
   EXPECT_EQ((features & kCpuMmx) != 0, __builtin_cpu_supports("mmx") != 0);
+  EXPECT_EQ((features & kCpuAvx2) != 0, __builtin_cpu_supports("avx2") != 0);
 #else
   EXPECT_EQ(features, 0);
 #endif
@@ -37,12 +38,34 @@ TEST(CpuFeatures, TheMaskLimitsWhatDecodersSee) {
   SetCpuFeatureMask(before);  // the rest of the run keeps its processor level
 }
 
-TEST(CpuFeatures, PortableKernelsWithoutFeatures) {
-  const BlockKernels kernels = ChooseBlockKernels(0);
-  EXPECT_EQ(kernels.reconstructKey, &ReconstructKeyBlock_c);
-  EXPECT_EQ(kernels.reconstructDelta, &ReconstructDeltaBlock_c);
-  EXPECT_EQ(kernels.copyBlock, &CopyBlock8x8_c);
-  EXPECT_EQ(kernels.denoisePlane, &DenoisePlane_c);
+TEST(CpuFeatures, KernelChoice) {
+  struct Case {
+    CpuFeatures features;
+    ReconstructBlockFn key, delta;
+    CopyBlockFn copy;
+    DenoisePlaneFn denoise;
+  };
+  const Case cases[] = {
+      {0, ReconstructKeyBlock_c, ReconstructDeltaBlock_c, CopyBlock8x8_c, DenoisePlane_c},
+      {kCpuMmx | kCpuIntegerSse | kCpuSse, ReconstructKeyBlock_c, ReconstructDeltaBlock_c,
+       CopyBlock8x8_c, DenoisePlane_c},
+#if defined(__x86_64__) || defined(__i386__)
+      {0x1F, ReconstructKeyBlock_sse2, ReconstructDeltaBlock_sse2, CopyBlock8x8_sse2,
+       DenoisePlane_sse2},
+      {0x3F, ReconstructKeyBlock_avx2, ReconstructDeltaBlock_avx2, CopyBlock8x8_sse2,
+       DenoisePlane_sse2},
+      // A mask that keeps AVX2 but drops SSE2 leaves the portable kernels.
+      {kCpuAvx2, ReconstructKeyBlock_c, ReconstructDeltaBlock_c, CopyBlock8x8_c, DenoisePlane_c},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "features 0x" << std::hex << int{c.features});
+    const BlockKernels kernels = ChooseBlockKernels(c.features);
+    EXPECT_EQ(kernels.reconstructKey, c.key);
+    EXPECT_EQ(kernels.reconstructDelta, c.delta);
+    EXPECT_EQ(kernels.copyBlock, c.copy);
+    EXPECT_EQ(kernels.denoisePlane, c.denoise);
+  }
 }
 
 // Reads the codec context's size-dependent fields.
