@@ -220,18 +220,21 @@ ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin, uint
   // of size Qe, unless the lower part is the smaller one; then they trade.
   const uint32_t lower = r.interval - qe;
   const int32_t split = static_cast<int32_t>(lower << r.ct);
-  const bool upper = r.code >= split;
-  r.code -= upper ? split : 0;
-  const uint32_t interval = upper ? qe : lower;
-  const bool lps = upper != (lower < qe);
+  // All ones when the code value falls in the upper part. Selecting with
+  // masks keeps the compiler from branching on it.
+  const uint32_t upper = 0u - static_cast<uint32_t>(r.code >= split);
+  r.code -= static_cast<int32_t>(static_cast<uint32_t>(split) & upper);
+  const uint32_t interval = lower ^ ((lower ^ qe) & upper);
+  const uint32_t lps = (upper & 1) ^ static_cast<uint32_t>(lower < qe);
 
   // Both parts are below 0x10000 and non-zero, so the doublings are 0..15.
   const int doublings = DoublingsToHalf(interval);
-  const uint8_t adapted = lps ? t.afterLps : t.afterMps;
-  *bin = doublings != 0 ? adapted : static_cast<uint8_t>(value);
+  const uint32_t adapted = lps != 0 ? t.afterLps : t.afterMps;
+  const uint32_t keep = static_cast<uint32_t>(doublings != 0) - 1;  // all ones: unchanged
+  *bin = static_cast<uint8_t>(adapted ^ ((adapted ^ value) & keep));
   r.interval = interval << doublings;
   r.ct -= doublings;
-  return static_cast<int>(value >> 7) ^ static_cast<int>(lps);
+  return static_cast<int>((value >> 7) ^ lps);
 }
 
 ZDC_ALWAYS_INLINE int ArithmeticDecoder::Decide(Registers& r, uint8_t* bin) {
