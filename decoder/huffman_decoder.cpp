@@ -27,13 +27,13 @@ struct AcEntry {
 //
 // The fast table is derived from them: indexed by the next 11 bits, it holds
 // every run/level code that fits in 11 bits together with its sign bit (all
-// codes up to 10 bits long, which is nearly every code of a real stream) as
-// one word with the signed level, the run and the length including the sign.
-// The end of block is there too, as a code whose run of 64 carries every
-// position past the block's end, so that it leaves the loop through the same
-// position test that catches a run past position 63. The other entries have
-// length 0 and send the decoder to the reference tables: the escape and the
-// longer codes.
+// codes up to 10 bits long, which is nearly every code of a real stream),
+// and when the code that follows fits in the rest of the 11 bits, that one
+// too, so that one lookup often yields two coefficients: the length of each
+// code is a step in the chain of dependent lookups that sets the pace of the
+// decoder. The end of block is there too, alone or after a code. The other
+// entries have length 0 and send the decoder to the reference tables: the
+// escape and the longer codes.
 constexpr int kFastBits = 11;
 
 }  // namespace
@@ -41,17 +41,41 @@ constexpr int kFastBits = 11;
 struct HuffmanAcTables {
   AcEntry first[256];
   AcEntry longCodes[1024];
-  // level (signed, bits 16..31) | run (bits 8..14) | length with sign (bits 0..4)
-  uint32_t fast[1 << kFastBits];
+  // See FastEntry below.
+  uint64_t fast[1 << kFastBits];
 };
 
 namespace {
 
 using AcTables = HuffmanAcTables;
 
-constexpr uint32_t kFastLengthMask = 0x1F;
-constexpr uint32_t kFastRunMask = 0x7F;
-constexpr uint32_t kFastEndOfBlock = 64u << 8 | 2u;
+// A fast entry, 64 bits:
+//   bits 0..4    length of all it decodes, sign bits included (0: not here)
+//   bits 8..12   length of the first code with its sign
+//   bits 16..22  step from position k to the first coefficient: its run, or
+//                64 for an end of block in first place (the whole entry is
+//                then kFastEndOfBlock), which takes every position past the
+//                block's end so that it leaves through the position test
+//   bits 24..30  step from the first coefficient to the second: its run + 1;
+//                0 when no second code fits (the first is then written
+//                twice); kStepToEnd when an end of block follows the first
+//   bits 32..47  the first level, signed; bits 48..63 the second
+struct FastEntry {
+  static constexpr uint64_t Make(uint32_t length, uint32_t firstLength, uint32_t firstStep,
+                                 uint32_t secondStep, int32_t firstLevel, int32_t secondLevel) {
+    return uint64_t{length} | uint64_t{firstLength} << 8 | uint64_t{firstStep} << 16 |
+           uint64_t{secondStep} << 24 | uint64_t{static_cast<uint16_t>(firstLevel)} << 32 |
+           uint64_t{static_cast<uint16_t>(secondLevel)} << 48;
+  }
+  static uint32_t Length(uint64_t e) { return e & 0x1F; }
+  static uint32_t FirstLength(uint64_t e) { return (e >> 8) & 0x1F; }
+  static uint32_t FirstStep(uint64_t e) { return (e >> 16) & 0x7F; }
+  static uint32_t SecondStep(uint64_t e) { return (e >> 24) & 0x7F; }
+  static int16_t FirstLevel(uint64_t e) { return static_cast<int16_t>(e >> 32); }
+  static int16_t SecondLevel(uint64_t e) { return static_cast<int16_t>(e >> 48); }
+};
+constexpr uint32_t kStepToEnd = 64;
+constexpr uint64_t kFastEndOfBlock = FastEntry::Make(2, 2, kStepToEnd, 0, 0, 0);
 
 // DC size tables, indexed by the next 8 bits: size in the low byte, code
 // length in the high byte.
@@ -103,17 +127,36 @@ AcTables BuildAcTables() {
     }
   }
   // Every fast entry is what the reference tables give for those 11 bits.
+  auto resolve = [&tables](uint32_t window) {  // the next 16 bits
+    const AcEntry entry = tables.first[window >> 8];
+    return entry.kind == kLongCode ? tables.longCodes[window & 0x3FF] : entry;
+  };
+  auto signedLevel = [](const AcEntry& entry, uint32_t window) {
+    const bool negative = (window >> (15 - entry.length)) & 1;
+    return negative ? -int32_t{entry.level} : int32_t{entry.level};
+  };
   for (uint32_t index = 0; index < (1u << kFastBits); ++index) {
-    const uint32_t window = index << (16 - kFastBits);  // the next 16 bits
-    AcEntry entry = tables.first[window >> 8];
-    if (entry.kind == kLongCode) entry = tables.longCodes[window & 0x3FF];
-    uint32_t fast = 0;
-    if (entry.kind == kEndOfBlock) {
+    const uint32_t window = index << (16 - kFastBits);
+    const AcEntry first = resolve(window);
+    uint64_t fast = 0;
+    if (first.kind == kEndOfBlock) {
       fast = kFastEndOfBlock;
-    } else if (entry.kind == kRunLevel && entry.length + 1 <= kFastBits) {
-      const bool negative = (window >> (15 - entry.length)) & 1;
-      const int32_t level = negative ? -int32_t{entry.level} : int32_t{entry.level};
-      fast = static_cast<uint32_t>(level) << 16 | uint32_t{entry.run} << 8 | (entry.length + 1u);
+    } else if (first.kind == kRunLevel && first.length + 1u <= kFastBits) {
+      const uint32_t firstLength = first.length + 1u;
+      const int32_t level = signedLevel(first, window);
+      fast = FastEntry::Make(firstLength, firstLength, first.run, 0, level, level);
+      // The bits after the first code; those past the index are unknown (0),
+      // so a second code counts only if it ends within the known ones.
+      const uint32_t known = kFastBits - firstLength;
+      const uint32_t rest = (window << firstLength) & 0xFFFF;
+      const AcEntry second = resolve(rest);
+      if (second.kind == kEndOfBlock && second.length <= known) {
+        fast = FastEntry::Make(firstLength + second.length, firstLength, first.run, kStepToEnd,
+                               level, level);
+      } else if (second.kind == kRunLevel && second.length + 1u <= known) {
+        fast = FastEntry::Make(firstLength + second.length + 1u, firstLength, first.run,
+                               second.run + 1u, level, signedLevel(second, rest));
+      }
     }
     tables.fast[index] = fast;
   }
@@ -207,62 +250,93 @@ bool HuffmanDecoder::DecodeBlockImpl(int16_t* block) {
     block[0] = dcPredictor_;
   }
 
-  // One refill check per code. The common codes and the end of block come
-  // out of the fast table whole; the escape and the long codes take the
-  // reference tables.
-  const uint32_t* const fast = ac.fast;
+  // One refill check per lookup. The common codes and the end of block come
+  // out of the fast table whole, often two at a time; the escape and the
+  // long codes take the reference tables. The check that belongs before the
+  // second code of a pair is left to the next lookup's, which then loads the
+  // word it would have loaded (at most one is ever due, and the buffer has
+  // room); only where no lookup follows, at the block's end, is it made on
+  // the spot.
+  const uint64_t* const fast = ac.fast;
   uint32_t k = 1;
   for (;;) {
     refill();
-    const uint32_t top = static_cast<uint32_t>(bits >> 32);
-    const uint32_t code = fast[top >> (32 - kFastBits)];
-    uint32_t run;
-    int32_t level;
-    uint32_t length;
-    if (code & kFastLengthMask) {
-      run = (code >> 8) & kFastRunMask;
-      level = static_cast<int32_t>(code) >> 16;
-      length = code & kFastLengthMask;
-    } else {
-      AcEntry entry = ac.first[top >> 24];
-      switch (entry.kind) {
-        case kEscape: {
-          run = (top >> 20) & 63;
-          const uint32_t l = (top >> 12) & 0xFF;
-          const uint32_t b = (top >> 4) & 0xFF;
-          if (l == 0x00) {
-            level = static_cast<int32_t>(b);
-            length = 28;
-          } else if (l == 0x80) {
-            level = b == 0 ? 128 : b <= 128 ? static_cast<int32_t>(b) - 256 : static_cast<int32_t>(b);
-            length = 28;
-          } else {
-            level = static_cast<int8_t>(l);
-            length = 20;
-          }
+    const uint64_t e = fast[bits >> (64 - kFastBits)];
+    const uint32_t length = FastEntry::Length(e);
+    if (length != 0) {
+      const uint32_t p = k + FastEntry::FirstStep(e);
+      if (p > 63) {
+        if (e != kFastEndOfBlock) return false;
+        consume(2);
+        break;
+      }
+      block[kZigzag[p]] = FastEntry::FirstLevel(e);
+      const uint32_t q = p + FastEntry::SecondStep(e);
+      if (q >= 63) {
+        // The block ends here (or fails). At position 63 the end of block
+        // that follows is skipped unread. Otherwise a second code follows
+        // the first, and the refill check that stands before every code is
+        // made for it as well, so that the words read by the end of the
+        // block, and a read past the sample, are the same as code by code.
+        if (p == 63) {
+          consume(FastEntry::FirstLength(e) + 2);
           break;
         }
-        case kLongCode:
-          entry = ac.longCodes[(top >> 16) & 0x3FF];
-          if (entry.kind == kInvalid) return false;
-          [[fallthrough]];
-        default:
-          run = entry.run;
-          length = entry.length + 1u;
-          level = ((top >> (32 - length)) & 1) ? -int32_t{entry.level} : int32_t{entry.level};
+        consume(FastEntry::FirstLength(e));
+        refill();
+        if (FastEntry::SecondStep(e) == kStepToEnd) {
+          consume(2);
           break;
+        }
+        if (q > 63) return false;  // the second code runs past the block
+        block[kZigzag[63]] = FastEntry::SecondLevel(e);
+        consume(length - FastEntry::FirstLength(e) + 2);
+        break;
       }
+      block[kZigzag[q]] = FastEntry::SecondLevel(e);
+      consume(length);
+      k = q + 1;
+      continue;
+    }
+
+    const uint32_t top = static_cast<uint32_t>(bits >> 32);
+    AcEntry entry = ac.first[top >> 24];
+    uint32_t run;
+    int32_t level;
+    uint32_t codeLength;
+    switch (entry.kind) {
+      case kEscape: {
+        run = (top >> 20) & 63;
+        const uint32_t l = (top >> 12) & 0xFF;
+        const uint32_t b = (top >> 4) & 0xFF;
+        if (l == 0x00) {
+          level = static_cast<int32_t>(b);
+          codeLength = 28;
+        } else if (l == 0x80) {
+          level = b == 0 ? 128 : b <= 128 ? static_cast<int32_t>(b) - 256 : static_cast<int32_t>(b);
+          codeLength = 28;
+        } else {
+          level = static_cast<int8_t>(l);
+          codeLength = 20;
+        }
+        break;
+      }
+      case kLongCode:
+        entry = ac.longCodes[(top >> 16) & 0x3FF];
+        if (entry.kind == kInvalid) return false;
+        [[fallthrough]];
+      default:
+        run = entry.run;
+        codeLength = entry.length + 1u;
+        level = ((top >> (32 - codeLength)) & 1) ? -int32_t{entry.level} : int32_t{entry.level};
+        break;
     }
     const uint32_t p = k + run;
-    if (p > 63) {
-      if (code != kFastEndOfBlock) return false;
-      consume(2);
-      break;
-    }
+    if (p > 63) return false;
     block[kZigzag[p]] = static_cast<int16_t>(level);
-    consume(length);
+    consume(codeLength);
     if (p == 63) {
-      consume(2);  // the end-of-block code after position 63 is not looked at
+      consume(2);
       break;
     }
     k = p + 1;
