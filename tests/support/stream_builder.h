@@ -34,6 +34,9 @@ class HuffmanSectionWriter {
   // The stream padded to the decoder's final read offset, then the end byte.
   std::vector<uint8_t> Finish() const;
 
+  // Where the decoder's read offset stands after the blocks written so far.
+  uint32_t ReadOffset() const { return readOffset_; }
+
  private:
   void Check();
   void Consume(int count) { consumed_ += count; }

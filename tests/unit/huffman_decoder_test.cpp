@@ -2,8 +2,10 @@
 // form, run limits, the read schedule and the end-of-section byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "coefficient_block.h"
@@ -112,6 +114,52 @@ TEST_F(HuffmanDecoding, PositionSixtyThreeEndsTheBlockAndSkipsTwoBits) {
   const Block b = Next();
   EXPECT_EQ(b.v[kZigzag[63]], 1);
   EXPECT_EQ(Next().v[1], 7);
+}
+
+// Runs of short codes, which the decoder takes two at a time, blocks that end
+// right after such a pair or at position 63, and the odd long code or escape
+// in between: after every block the read offset must stand where the word
+// schedule (a refill check before every code) puts it, and the coefficients
+// must land where they were written.
+TEST_F(HuffmanDecoding, ReadOffsetFollowsTheWordScheduleAfterEveryBlock) {
+  std::mt19937 random(20261205);
+  auto pick = [&random](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int trial = 0; trial < 300; ++trial) {
+    HuffmanSectionWriter writer(trial % 2 == 0);
+    std::vector<std::vector<std::pair<int, int>>> blocks(40);
+    std::vector<uint32_t> offsets;
+    for (auto& ac : blocks) {
+      int position = 0;
+      const int coefficients = pick(0, 12);
+      for (int i = 0; i < coefficients && position < 63; ++i) {
+        const int kind = pick(0, 9);
+        int run = kind < 7 ? pick(0, 2) : pick(0, 20);
+        const int level = (kind < 8 ? pick(1, 3) : pick(1, 255)) * (pick(0, 1) ? 1 : -1);
+        run = std::min(run, 62 - position);
+        ac.emplace_back(run, level);
+        position += run + 1;
+      }
+      if (pick(0, 9) == 0 && position < 63) ac.emplace_back(62 - position, 1);  // ends at 63
+      writer.Block(pick(-20, 20), ac);
+      offsets.push_back(writer.ReadOffset());
+    }
+    Begin(writer.Finish(), trial % 2 == 0, true);
+    for (size_t b = 0; b < blocks.size(); ++b) {
+      const Block decoded = Next();
+      std::array<int16_t, 64> expected{};
+      expected[0] = decoded.v[0];
+      int position = 0;
+      for (const auto& [run, level] : blocks[b]) {
+        position += run + 1;
+        expected[kZigzag[position]] = static_cast<int16_t>(level);
+      }
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), decoded.v))
+          << "trial " << trial << " block " << b;
+      ASSERT_EQ(offset_, offsets[b]) << "trial " << trial << " block " << b;
+    }
+  }
 }
 
 TEST_F(HuffmanDecoding, FailuresKeepTheStateOfTheLastGoodBlock) {
