@@ -66,7 +66,7 @@ bool CodecContext::AllocateBuffers(bool withChroma) {
   lumaCoefficients = ippsMalloc_16s(lumaBlocks * 64);
   chromaCoefficients[0] = ippsMalloc_16s(chromaBlocks * 64);
   chromaCoefficients[1] = ippsMalloc_16s(chromaBlocks * 64);
-  blockScratch = ippsMalloc_16s(64);
+  blockScratch = ippsMalloc_16s(2 * 64);  // two blocks: see deferred_reconstruction.h
   blockMask = ippsMalloc_8u(static_cast<int32_t>(MaskBytes()));
   maskWork = ippsMalloc_8u(static_cast<int32_t>(2 * MaskBytes()));
   // A luma-only picture narrower or shorter than 32 has no chroma block; its

@@ -58,7 +58,7 @@ class CodecContext {
   uint16_t* dequantTable = nullptr;
   int16_t* lumaCoefficients = nullptr;
   int16_t* chromaCoefficients[2] = {nullptr, nullptr};
-  int16_t* blockScratch = nullptr;
+  int16_t* blockScratch = nullptr;  // two coefficient blocks, decoded into in turn
   uint8_t* blockMask = nullptr;
   uint8_t* maskWork = nullptr;
   FdCodeTables maskCodeTables;

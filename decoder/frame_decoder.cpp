@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "deferred_reconstruction.h"
 #include "imgprim.h"
 #include "page_memory.h"
 
@@ -240,15 +241,17 @@ void FrameDecoder::DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset
 
 template <class EntropyDecoder>
 void FrameDecoder::KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane) {
-  const ReconstructBlockFn reconstruct = kernels.reconstructKey;
-  int16_t* slot = plane.store;
-  for (int32_t y = 0; y + 8 <= plane.height; y += 8) {
-    uint8_t* row = plane.plane + static_cast<ptrdiff_t>(y) * plane.stride;
-    for (int32_t x = 0; x + 8 <= plane.width; x += 8, slot += 64) {
-      if (!entropy.DecodeBlock(blockScratch)) return;
-      reconstruct(blockScratch, row + x, plane.stride, slot, dequantTable);
+  DeferredReconstruction output(kernels.reconstructKey, blockScratch, dequantTable, plane.stride);
+  output.Run([&] {
+    int16_t* slot = plane.store;
+    for (int32_t y = 0; y + 8 <= plane.height; y += 8) {
+      uint8_t* row = plane.plane + static_cast<ptrdiff_t>(y) * plane.stride;
+      for (int32_t x = 0; x + 8 <= plane.width; x += 8, slot += 64) {
+        if (!entropy.DecodeBlock(output.NextBlock())) return;
+        output.Queue(row + x, slot);
+      }
     }
-  }
+  });
 }
 
 void FrameDecoder::DecodeDeltaSection(const SampleView& sample, uint32_t* readOffset,
@@ -305,21 +308,24 @@ void FrameDecoder::DeltaBlockLoop(EntropyDecoder& entropy, const PlaneTarget& pl
   const ptrdiff_t stride = plane.stride;
 
   if (!displayMask.load(std::memory_order_relaxed)) {
-    for (uint32_t r = 0; r < blockRows; ++r) {
-      uint8_t* row = plane.plane + static_cast<ptrdiff_t>(8 * r) * stride;
-      int16_t* rowSlots = plane.store + static_cast<size_t>(r) * blocksPerRow * 64;
-      for (uint32_t j = 0; j < wordsPerRow; ++j) {
-        uint32_t word = mask.Le32(4 * (r * wordsPerRow + j));
-        const uint32_t columnsLeft = blocksPerRow - 32 * j;
-        if (columnsLeft < 32) word &= (1u << columnsLeft) - 1;  // bits past the row mean nothing
-        while (word) {
-          const uint32_t c = 32 * j + static_cast<uint32_t>(__builtin_ctz(word));
-          word &= word - 1;
-          if (!entropy.DecodeBlock(blockScratch)) return;
-          reconstruct(blockScratch, row + 8 * c, plane.stride, rowSlots + 64 * c, dequantTable);
+    DeferredReconstruction output(reconstruct, blockScratch, dequantTable, plane.stride);
+    output.Run([&] {
+      for (uint32_t r = 0; r < blockRows; ++r) {
+        uint8_t* row = plane.plane + static_cast<ptrdiff_t>(8 * r) * stride;
+        int16_t* rowSlots = plane.store + static_cast<size_t>(r) * blocksPerRow * 64;
+        for (uint32_t j = 0; j < wordsPerRow; ++j) {
+          uint32_t word = mask.Le32(4 * (r * wordsPerRow + j));
+          const uint32_t columnsLeft = blocksPerRow - 32 * j;
+          if (columnsLeft < 32) word &= (1u << columnsLeft) - 1;  // bits past the row mean nothing
+          while (word) {
+            const uint32_t c = 32 * j + static_cast<uint32_t>(__builtin_ctz(word));
+            word &= word - 1;
+            if (!entropy.DecodeBlock(output.NextBlock())) return;
+            output.Queue(row + 8 * c, rowSlots + 64 * c);
+          }
         }
       }
-    }
+    });
     return;
   }
 
