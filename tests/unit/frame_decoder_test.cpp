@@ -266,6 +266,34 @@ TEST(FrameDecoder, DamagedFramesNeverReadOutsideTheSample) {
       << "the decoder stays usable";
 }
 
+// A frame cut short is abandoned, but every block whose bits lay before the
+// cut is in the picture, the last one included, and no block after it.
+TEST(FrameDecoder, AFrameCutShortKeepsTheBlocksBeforeTheCut) {
+  constexpr int kBlocks = 32;  // 64 x 32 luma
+  HuffmanSectionWriter writer(true);
+  std::vector<uint32_t> endOffsets;  // frame offset each block reads up to
+  int predictor = 128;
+  for (int b = 0; b < kBlocks; ++b) {
+    const int value = 40 + 5 * b;
+    writer.Block(test::KeyDcDifference(predictor, value), {{0, 1 + b % 3}, {1, -1}});
+    predictor = value;
+    endOffsets.push_back(20 + 4 + writer.ReadOffset());  // frame header, plane header
+  }
+  const auto frame = KeyFrame(50, {KeyPlane(0, writer.Finish())});
+  for (size_t cut = 24; cut <= frame.size(); ++cut) {
+    FrameDecoder decoder;
+    Prepare(decoder, 64, 32, false);
+    Picture picture(64, 32, false);
+    Decode(decoder, std::vector<uint8_t>(frame.begin(), frame.begin() + cut), picture);
+    for (int b = 0; b < kBlocks; ++b) {
+      const bool decoded = endOffsets[b] <= cut;
+      // A decoded block is near its value (40 or more); an untouched one is 0.
+      EXPECT_EQ(picture.Luma(8 * (b % 8) + 4, 8 * (b / 8) + 4) != 0, decoded)
+          << "block " << b << ", cut at " << cut;
+    }
+  }
+}
+
 TEST(FrameDecoder, RefusesFramesWithoutAUsableSize) {
   FrameDecoder decoder;
   Picture picture(16, 16, true);
