@@ -74,6 +74,16 @@ TEST(Y4mReaderErrorsTest, BadFrames) {
   }
 }
 
+// A header may claim a picture of up to 1 GiB; over a stream that holds a
+// few bytes, reading it must fail without taking that much memory.
+TEST(Y4mReaderErrorsTest, AClaimedHugePictureOverAShortStreamTakesLittleMemory) {
+  std::istringstream in("YUV4MPEG2 W65535 H10000 C420jpeg\nFRAME\n" + std::string(1000, 'x'));
+  zdc::Y4mReader reader(in);
+  zdc::Y4mFrame frame;
+  EXPECT_EQ(Expect("frame 1 is cut short", [&] { reader.ReadFrame(&frame); }), "");
+  EXPECT_LE(frame.y.capacity() + frame.cb.capacity() + frame.cr.capacity(), size_t{32} << 20);
+}
+
 TEST(Y4mReaderErrorsTest, AcceptedVariants) {
   const struct {
     const char* header;

@@ -20,6 +20,8 @@ namespace {
 constexpr size_t kMaxLine = 4096;
 constexpr int kMaxDimension = 65535;
 constexpr size_t kMaxFrameBytes = size_t{1} << 30;
+// Planes grow by at most this much ahead of the bytes that have arrived.
+constexpr size_t kPlaneStep = size_t{16} << 20;
 
 // Parses a whole decimal number into `value`; false for anything else.
 bool ParseNumber(const std::string& text, uint32_t* value) {
@@ -58,6 +60,24 @@ bool ParseChroma(const std::string& tag, Y4mChroma* chroma) {
     }
   }
   return false;
+}
+
+// Reads `bytes` bytes into `plane`, growing it only as the data arrives, so
+// that a header claiming a huge picture over a short stream costs memory for
+// the bytes that are there, not for the picture. A plane that already has the
+// size (every frame after the first) is read in one go. False when the
+// stream ends first.
+bool ReadPlane(std::istream& in, std::vector<uint8_t>* plane, size_t bytes) {
+  size_t have = 0;
+  while (have < bytes) {
+    const size_t want = std::min(bytes - have, plane->size() >= bytes ? bytes : kPlaneStep);
+    if (plane->size() < have + want) plane->resize(have + want);
+    in.read(reinterpret_cast<char*>(plane->data() + have), static_cast<std::streamsize>(want));
+    if (static_cast<size_t>(in.gcount()) != want) return false;
+    have += want;
+  }
+  plane->resize(bytes);
+  return true;
 }
 
 }  // namespace
@@ -173,12 +193,9 @@ bool Y4mReader::ReadFrame(Y4mFrame* frame) {
 
   const size_t luma = static_cast<size_t>(header_.width) * header_.height;
   const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
-  frame->y.resize(luma);
-  frame->cb.resize(chroma);
-  frame->cr.resize(chroma);
-  for (std::vector<uint8_t>* plane : {&frame->y, &frame->cb, &frame->cr}) {
-    in_->read(reinterpret_cast<char*>(plane->data()), static_cast<std::streamsize>(plane->size()));
-    if (static_cast<size_t>(in_->gcount()) != plane->size()) throw MediaError(frameName + " is cut short");
+  if (!ReadPlane(*in_, &frame->y, luma) || !ReadPlane(*in_, &frame->cb, chroma) ||
+      !ReadPlane(*in_, &frame->cr, chroma)) {
+    throw MediaError(frameName + " is cut short");
   }
   ++framesRead_;
   return true;
