@@ -13,18 +13,22 @@
 //                      reach the codings' limits
 //   avi_reader         small AVI files of those streams, and one with an
 //                      OpenDML continuation and a standard index
+//   y4m_reader         small YUV4MPEG2 streams of every chroma layout, odd
+//                      sizes, frame parameters and comments
 //
 // Usage: zdc_fuzz_seeds DIR
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "arithmetic_encoder.h"
 #include "avi_writer.h"
+#include "y4m_writer.h"
 #include "encoder_options.h"
 #include "frame_encoder.h"
 #include "frame_layout.h"
@@ -351,6 +355,36 @@ void WriteCodedMaskSeeds(SeedWriter& seeds) {
   }
 }
 
+// Two frames of a small picture in every chroma layout the reader takes, the
+// last with an odd size (chroma rounded up), and one stream with a frame
+// parameter line and a comment tag.
+void WriteY4mSeeds(SeedWriter& seeds) {
+  const Y4mChroma layouts[] = {Y4mChroma::k420Jpeg, Y4mChroma::k420Mpeg2, Y4mChroma::k420PalDv,
+                               Y4mChroma::k422,     Y4mChroma::k444,      Y4mChroma::kMono};
+  int n = 0;
+  for (const Y4mChroma chroma : layouts) {
+    Y4mHeader header;
+    header.width = 6 + n % 2;
+    header.height = 4 + n % 3;
+    header.chroma = chroma;
+    std::ostringstream out;
+    Y4mWriter writer(out, header);
+    Y4mFrame frame;
+    frame.y.assign(static_cast<size_t>(header.width) * header.height, static_cast<uint8_t>(16 * n));
+    const size_t chromaBytes = static_cast<size_t>(header.ChromaWidth()) * header.ChromaHeight();
+    frame.cb.assign(chromaBytes, 90);
+    frame.cr.assign(chromaBytes, 200);
+    writer.WriteFrame(frame);
+    writer.WriteFrame(frame);
+    const std::string text = out.str();
+    seeds.Write("y4m_reader", std::vector<uint8_t>(text.begin(), text.end()));
+    ++n;
+  }
+  const std::string annotated =
+      "YUV4MPEG2 W4 H2 F30000:1001 Ip A1:1 Cmono XYSCSS=MONO\nFRAME Ixyz\nabcdefghFRAME\n12345678";
+  seeds.Write("y4m_reader", std::vector<uint8_t>(annotated.begin(), annotated.end()));
+}
+
 void Generate(const fs::path& root) {
   SeedWriter seeds(root);
   // Sizes that take every route through the frame driver: everything straight
@@ -382,6 +416,7 @@ void Generate(const fs::path& root) {
   }
   WriteCoefficientSeeds(seeds);
   WriteCodedMaskSeeds(seeds);
+  WriteY4mSeeds(seeds);
   std::printf("wrote %d seeds (and AVI files) under %s\n", seeds.Count(), root.string().c_str());
 }
 

@@ -11,16 +11,16 @@
 #
 # Then every corpus is replayed in a MemorySanitizer build (build-fuzz/msan/),
 # which finds reads of memory never written; ZDC_FUZZ_MSAN=0 skips this. The
-# AVI reader is left out there: it reads through the standard streams
-# library, which MemorySanitizer cannot follow.
+# AVI and y4m readers are left out there: they read through the standard
+# streams library, which MemorySanitizer cannot follow.
 #
 # With ZDC_FUZZ_COVERAGE=1 the corpora are then replayed in a build with
 # clang's source coverage (build-fuzz/coverage/) and the line and branch
-# coverage of the decoder and the AVI reader is printed.
+# coverage of the decoder and the AVI and y4m readers is printed.
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 # Targets: frame_decoder huffman_decoder arithmetic_decoder lzw_mask
-#          run_length_mask fd_mask avi_reader
+#          run_length_mask fd_mask avi_reader y4m_reader
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,7 +29,7 @@ seconds=${1:-30}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(frame_decoder huffman_decoder arithmetic_decoder lzw_mask run_length_mask fd_mask
-           avi_reader)
+           avi_reader y4m_reader)
 fi
 build=build-fuzz
 
@@ -76,6 +76,7 @@ dictionary_for() {
   case "$1" in
     *_mask) echo fuzz/dictionaries/mask.dict ;;
     avi_reader) echo fuzz/dictionaries/avi.dict ;;
+    y4m_reader) echo fuzz/dictionaries/y4m.dict ;;
     *) echo fuzz/dictionaries/frame.dict ;;
   esac
 }
@@ -121,7 +122,10 @@ if [ "${ZDC_FUZZ_MSAN:-1}" != 0 ]; then
   msan="$build/msan"
   msan_targets=()
   for target in "${targets[@]}"; do
-    [ "$target" = avi_reader ] || msan_targets+=("$target")
+    case $target in
+      avi_reader | y4m_reader) ;;
+      *) msan_targets+=("$target") ;;
+    esac
   done
   if [ ${#msan_targets[@]} -ne 0 ]; then
     echo "== MemorySanitizer: replaying the corpora"
@@ -171,7 +175,7 @@ if [ "${ZDC_FUZZ_COVERAGE:-0}" = 1 ]; then
   echo
   echo "Source coverage of the corpora:"
   "$llvmcov" report "${objects[@]:1}" -instr-profile="$coverage/corpora.profdata" \
-    "$PWD/decoder" "$PWD/tools/media/avi_reader.cpp"
+    "$PWD/decoder" "$PWD/tools/media/avi_reader.cpp" "$PWD/tools/media/y4m_reader.cpp"
 fi
 if [ ${#failed[@]} -ne 0 ]; then
   echo "Findings in: ${failed[*]} (inputs in $build/findings/)" >&2
