@@ -12,23 +12,6 @@
 
 namespace {
 
-// A controlling object for the aggregation check: it counts its references and
-// answers IUnknown itself and every other interface through the inner object.
-struct Outer : IUnknown {
-  LONG refs = 1;
-  IUnknown* inner = nullptr;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-};
-
 void TestInterfaces() {
   BeginGroup("interfaces");
   IBaseFilter* filter = NewDecompressor();
@@ -91,7 +74,7 @@ void TestInterfaces() {
 
 void TestAggregation() {
   BeginGroup("aggregation");
-  Outer outer;
+  AggregatingOuter outer;
   IBaseFilter* filter = reinterpret_cast<IBaseFilter*>(1);
   HRESULT hr = CreateDecompressor(&outer, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
   ok(hr == E_NOINTERFACE, "aggregate asked for IBaseFilter: hr %#lx\n", hr);

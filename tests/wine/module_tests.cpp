@@ -18,23 +18,6 @@ IClassFactory* Factory(REFCLSID clsid) {
   return factory;
 }
 
-// A controlling object that counts its references and hands every interface
-// but IUnknown to the inner object.
-struct Outer : IUnknown {
-  LONG refs = 1;
-  IUnknown* inner = nullptr;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-};
-
 void TestClassObjects() {
   BeginGroup("class objects");
   struct {
@@ -132,7 +115,7 @@ void TestCreation() {
   };
   for (const auto& c : cases) {
     IClassFactory* factory = Factory(*c.clsid);
-    Outer outer;
+    AggregatingOuter outer;
     IUnknown* out = kUntouched;
     HRESULT hr = factory->CreateInstance(c.aggregated ? &outer : nullptr, *c.iid,
                                          reinterpret_cast<void**>(&out));
@@ -158,7 +141,7 @@ void TestCreation() {
 void TestPageAggregation() {
   BeginGroup("page aggregation");
   IClassFactory* factory = Factory(CLSID_DecompressorPropertyPage);
-  Outer outer;
+  AggregatingOuter outer;
   IUnknown* inner = nullptr;
   HRESULT hr = factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner));
   factory->Release();

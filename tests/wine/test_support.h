@@ -33,6 +33,23 @@ IBaseFilter* NewDecompressor();
 // The current reference count of `object` (AddRef, then Release's answer).
 ULONG RefCount(IUnknown* object);
 
+// A controlling object for aggregation checks: it counts its references and
+// answers IUnknown itself and every other interface through `inner`.
+struct AggregatingOuter : IUnknown {
+  LONG refs = 1;
+  IUnknown* inner = nullptr;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+};
+
 // A compressed video input type: `subtype` with a VIDEOINFOHEADER, or a
 // VIDEOINFOHEADER2 when `info2`, of `width` x `height`.
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
