@@ -67,9 +67,7 @@ void TestInterfaces() {
   ok(setup->Register() == S_FALSE && setup->Unregister() == S_FALSE, "IAMovieSetup\n");
   setup->Release();
 
-  ULONG left = filter->Release();
-  ok(left == 0, "filter left with %lu references\n", left);
-  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
+  ReleaseLastReference(filter, "filter");
 }
 
 void TestAggregation() {
@@ -180,9 +178,7 @@ void TestPins() {
      "Run\n");
   ok(filter->Stop() == S_OK && filter->GetState(0, &state) == S_OK && state == State_Stopped,
      "Stop\n");
-  ULONG left = filter->Release();
-  ok(left == 0, "filter left with %lu references\n", left);
-  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
+  ReleaseLastReference(filter, "filter");
 }
 
 }  // namespace

@@ -164,8 +164,7 @@ void TestDamagedAndControlSamples() {
   if (!g.Create()) return g.Release();
   g.source->frames = frames;
   g.source->bufferSize = 5000;  // unlike the output buffers
-  ok(g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48)) == S_OK, "input\n");
-  ok(g.ConnectOutput(nullptr) == S_OK, "output\n");
+  g.ConnectSmallQzv2();
   RunToCompletion(g);
   std::vector<ReceivedSample> got = g.sink->Samples();
   ok(got.size() == frames.size(), "%zu samples\n", got.size());
@@ -213,8 +212,7 @@ void TestAverage() {
   TestGraph g;
   if (!g.Create()) return g.Release();
   g.source->bufferSize = 2000;  // room for every frame below
-  ok(g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48)) == S_OK, "input\n");
-  ok(g.ConnectOutput(nullptr) == S_OK, "output\n");
+  g.ConnectSmallQzv2();
   IDecompressorSettings* settings = Settings(g.filter);
   DecompressorStatistics record = {};
   for (const auto& c : cases) {
@@ -293,8 +291,7 @@ void TestRefusedFormatChange() {
   g.source->frames = frames;
   g.sink->offerOwnAllocator = true;
   g.sink->ownAllocator = TestAllocator::Create();
-  ok(g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48)) == S_OK, "input\n");
-  ok(g.ConnectOutput(nullptr) == S_OK, "output\n");
+  g.ConnectSmallQzv2();
   AM_MEDIA_TYPE current;
   g.out->ConnectionMediaType(&current);
   CMediaType rgb(current);

@@ -377,9 +377,7 @@ void TestQualityShown() {
   }
   DestroyWindow(frame);
   settings->Release();
-  ULONG left = filter->Release();
-  ok(left == 0, "filter left with %lu references\n", left);
-  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
+  ReleaseLastReference(filter, "filter");
 }
 
 // The whole life of the page in a frame, against a filter in a graph.
@@ -388,8 +386,7 @@ void TestPageInWindow() {
   TestGraph g;
   if (!g.Create()) return g.Release();
   g.source->bufferSize = 2000;
-  ok(g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48)) == S_OK, "input\n");
-  ok(g.ConnectOutput(nullptr) == S_OK, "output\n");
+  g.ConnectSmallQzv2();
   IDecompressorSettings* settings = nullptr;
   g.filter->QueryInterface(IID_IDecompressorSettings, reinterpret_cast<void**>(&settings));
   settings->SetQuality(0.295);  // 29 hundredths

@@ -5,6 +5,7 @@
 
 #include "check.h"
 #include "test_support.h"
+#include "zdc_guids.h"
 
 bool TestGraph::Create() {
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
@@ -33,6 +34,11 @@ HRESULT TestGraph::ConnectInput(const CMediaType& type) {
 
 HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
   return graph->ConnectDirect(out, sink->Pin(), type);
+}
+
+void TestGraph::ConnectSmallQzv2() {
+  ok(ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48)) == S_OK, "input\n");
+  ok(ConnectOutput(nullptr) == S_OK, "output\n");
 }
 
 bool TestGraph::RunToCompletion() {

@@ -26,6 +26,9 @@ struct TestGraph {
   HRESULT ConnectInput(const CMediaType& type);
   // Decompressor to sink, through the graph; `type` may be null.
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type);
+  // The usual streaming setup: a 64 x 48 QZV2 input, the sink's own output
+  // type; each connection checked.
+  void ConnectSmallQzv2();
   // Runs the source's frames through the graph until the sink reports the end
   // of the stream, then stops; false (with a failed check) when it never does.
   bool RunToCompletion();

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "check.h"
 #include "zdc_guids.h"
 
 namespace {
@@ -58,6 +59,12 @@ IBaseFilter* NewDecompressor() {
 ULONG RefCount(IUnknown* object) {
   object->AddRef();
   return object->Release();
+}
+
+void ReleaseLastReference(IUnknown* object, const char* name) {
+  const ULONG left = object->Release();
+  ok(left == 0, "%s left with %lu references\n", name, left);
+  ok(ModuleCanUnloadNow() == S_OK, "objects left behind\n");
 }
 
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,

@@ -32,6 +32,9 @@ IBaseFilter* NewDecompressor();
 
 // The current reference count of `object` (AddRef, then Release's answer).
 ULONG RefCount(IUnknown* object);
+// Releases what must be the last reference to `object` and checks that it
+// was, and that the module then holds no object or lock.
+void ReleaseLastReference(IUnknown* object, const char* name);
 
 // A controlling object for aggregation checks: it counts its references and
 // answers IUnknown itself and every other interface through `inner`.
