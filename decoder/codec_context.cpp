@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ieee_double.h"
 #include "imgprim.h"
 
 namespace zdc {
@@ -21,16 +22,22 @@ const int16_t kBaseQuantMatrix[64] = {
 uint16_t BuildDequantTable(double quality, uint16_t table[64]) {
   // Every conversion truncates toward zero, on the double itself: 0.29 gives
   // 28 hundredths (0.29 * 100 is 28.999...), and its table is that of 0.29.
-  const uint16_t hundredths = static_cast<uint16_t>(static_cast<int32_t>(quality * 100.0));
-  const double scale = 1.5 - quality;
+  const uint16_t hundredths = QualityToHundredths(quality);
+  const double scale = DoubleSub(1.5, quality);
   for (int i = 0; i < 64; ++i) {
-    uint16_t step = static_cast<uint16_t>(static_cast<int32_t>(kBaseQuantMatrix[i] * scale));
+    uint16_t step = static_cast<uint16_t>(static_cast<int32_t>(DoubleMul(kBaseQuantMatrix[i], scale)));
     if (hundredths < 5) step = static_cast<uint16_t>(2 * step);
     table[i] = step;
   }
   table[0] = hundredths >= 5 ? 8 : static_cast<uint16_t>(13 - hundredths);
   return hundredths;
 }
+
+uint16_t QualityToHundredths(double quality) {
+  return static_cast<uint16_t>(static_cast<int32_t>(DoubleMul(quality, 100.0)));
+}
+
+double HundredthsToQuality(uint16_t hundredths) { return DoubleMul(hundredths, 0.01); }
 
 CodecContext::CodecContext() : features(EffectiveCpuFeatures()) {
   copyBlock = ChooseBlockKernels(features).copyBlock;

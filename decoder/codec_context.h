@@ -21,8 +21,15 @@ constexpr uint32_t kStatusNotEnoughMemory = 8;
 // The default intra quantizer matrix of ISO/IEC 11172-2, row-major.
 extern const int16_t kBaseQuantMatrix[64];
 
-// Fills `table` for `quality` in [0, 1]; returns trunc(quality * 100) as stored.
+// Fills `table` for `quality` in [0, 1]; returns QualityToHundredths(quality).
 uint16_t BuildDequantTable(double quality, uint16_t table[64]);
+
+// trunc(quality x 100.0) in double arithmetic, kept in 16 bits: what the
+// decoder stores and what the property page shows (0.29 gives 28).
+uint16_t QualityToHundredths(double quality);
+// hundredths x 0.01 as a double: a frame header's quality, and the value the
+// settings interface reports.
+double HundredthsToQuality(uint16_t hundredths);
 
 class CodecContext {
  public:

@@ -127,7 +127,7 @@ int32_t FrameDecoder::DecodeLocked(const SampleView& sample, uint8_t* output,
 
   const uint16_t quality = sample.Le16(4);
   if (quality != qualityHundredths.load(std::memory_order_relaxed)) {
-    SetQuality(quality * 0.01);  // above 100 is refused
+    SetQuality(HundredthsToQuality(quality));  // above 100 is refused
   }
 
   const uint16_t frameIndex = sample.Le16(6);

@@ -3,12 +3,6 @@
 #include "codec_context.h"
 
 namespace zdc {
-namespace {
-
-// The double the decoder passes to SetQuality for a header quality.
-double HeaderQuality(uint16_t hundredths) { return static_cast<double>(hundredths) * 0.01; }
-
-}  // namespace
 
 DequantTracker::DequantTracker() {
   storedHundredths_ = BuildDequantTable(0.5, table_);
@@ -20,7 +14,7 @@ uint16_t DequantTracker::NextFrame(uint16_t requested) {
   uint16_t header = requested;
   if (header == storedHundredths_ && builtFrom_ != header) header = builtFrom_;
   if (header != storedHundredths_) {
-    storedHundredths_ = BuildDequantTable(HeaderQuality(header), table_);
+    storedHundredths_ = BuildDequantTable(HundredthsToQuality(header), table_);
     builtFrom_ = header;
   }
   return header;

@@ -4,7 +4,9 @@
 
 #include <new>
 
+#include "codec_context.h"
 #include "decompressor_page_resources.h"
+#include "ieee_double.h"
 
 CUnknown* WINAPI DecompressorPropertyPage::CreateInstance(IUnknown* outer, HRESULT* hr) {
   auto* page = new (std::nothrow) DecompressorPropertyPage(outer);
@@ -29,7 +31,7 @@ DecompressorPropertyPage::~DecompressorPropertyPage() = default;
 // trunc(quality x 100.0): 0.29 shows as 28, since 0.29 x 100.0 falls just
 // below 29 in double arithmetic, and Apply then writes 0.28.
 UINT DecompressorPropertyPage::QualityPercent() const {
-  return static_cast<UINT>(m_quality * 100.0);
+  return zdc::QualityToHundredths(m_quality);
 }
 
 void DecompressorPropertyPage::ShowQuality() {
@@ -103,7 +105,7 @@ HRESULT DecompressorPropertyPage::OnApplyChanges() {
   LRESULT position = SendDlgItemMessageW(m_hwnd, IDC_QUALITY_SLIDER, TBM_GETPOS, 0, 0);
   m_displayMask = IsDlgButtonChecked(m_hwnd, IDC_DISPLAY_MASK) == BST_CHECKED;
   m_denoise = IsDlgButtonChecked(m_hwnd, IDC_DENOISE) == BST_CHECKED;
-  m_quality = static_cast<double>(static_cast<uint32_t>(position)) * 0.01;
+  m_quality = zdc::DoubleMul(static_cast<uint32_t>(position), 0.01);
   m_pSettings->SetQuality(m_quality);
   m_pSettings->SetDisplayMask(m_displayMask);
   m_pSettings->SetDenoise(m_denoise);

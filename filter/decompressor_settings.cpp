@@ -32,7 +32,7 @@ HRESULT STDMETHODCALLTYPE DecompressorFilter::SetQuality(double quality) {
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::GetQuality(double* quality) {
   if (!quality) return E_POINTER;
-  *quality = m_decoder.QualityHundredths() * 0.01;
+  *quality = zdc::HundredthsToQuality(m_decoder.QualityHundredths());
   return S_OK;
 }
 

@@ -6,6 +6,7 @@
 
 #include "decompressor_filter.h"
 #include "decompressor_pins.h"
+#include "ieee_double.h"
 #include "video_format.h"
 
 HRESULT DecompressorFilter::StartStreaming() {
@@ -112,8 +113,9 @@ HRESULT DecompressorFilter::Transform(IMediaSample* in, IMediaSample* out) {
   out->SetSyncPoint(TRUE);
 
   m_frameCount += 1;
-  m_totalSampleSize += static_cast<double>(m_lastSampleSize);
-  m_averageSampleSize = static_cast<int32_t>(m_totalSampleSize / m_frameCount + 0.5);
+  m_totalSampleSize = zdc::DoubleAdd(m_totalSampleSize, static_cast<double>(m_lastSampleSize));
+  m_averageSampleSize = static_cast<int32_t>(
+      zdc::DoubleAdd(zdc::DoubleDiv(m_totalSampleSize, m_frameCount), 0.5));
 
   if (HWND window = m_notifyWindow) PostMessageW(window, WM_USER, 0, 0);
   return S_OK;
