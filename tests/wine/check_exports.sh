@@ -12,7 +12,9 @@ for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump; do
     exit 77
   fi
 done
-"$root/scripts/build-windows.sh" win32 || exit 1
+if [ -z "${ZDC_WINDOWS_BUILT:-}" ]; then
+  "$root/scripts/build-windows.sh" win32 || exit 1
+fi
 
 dll="$root/build-win32/ZDC.dll"
 i686-w64-mingw32-objdump -p "$dll" | awk '

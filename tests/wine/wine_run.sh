@@ -1,0 +1,48 @@
+#!/bin/sh
+# Runs one Windows program under Wine in a prefix of its own and stops the
+# prefix's wineserver afterwards; exits with the program's status.
+#   wine_run.sh win64|win32 PREFIX PROGRAM [ARGUMENTS...]
+# win64 programs run under wine64; win32 programs under the 32-bit loader of
+# Debian's wine32:i386, in a 32-bit prefix. Exits 77 (skipped) with one line
+# when that Wine is not installed. The prefix is made on first use and kept.
+set -u
+arch=$1 prefix=$2
+shift 2
+
+loader=""
+case $arch in
+  win64)
+    for candidate in wine64 /usr/lib/wine/wine64; do
+      if command -v "$candidate" >/dev/null 2>&1; then loader=$(command -v "$candidate"); break; fi
+    done
+    [ -n "$loader" ] || { echo "skipped: wine64 is not installed"; exit 77; }
+    ;;
+  win32)
+    if [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
+      loader=/usr/lib/wine/wine
+    else
+      echo "skipped: 32-bit Wine (wine32:i386) is not installed, the i686 build is not run"
+      exit 77
+    fi
+    export WINEARCH=win32
+    ;;
+  *) echo "unknown Windows target '$arch' (win64 or win32)"; exit 2 ;;
+esac
+wineserver="$(dirname "$loader")/wineserver"
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
+
+# ZDC_FRESH_PREFIX=1 starts from a new prefix (stopping a server left by an
+# interrupted run first).
+if [ "${ZDC_FRESH_PREFIX:-0}" = 1 ] && [ -d "$prefix" ]; then
+  WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null
+  rm -rf "$prefix"
+fi
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed in $WINEPREFIX"; exit 1; }
+fi
+"$loader" "$@"
+status=$?
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w 2>/dev/null
+exit $status
