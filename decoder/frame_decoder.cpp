@@ -42,17 +42,18 @@ FrameDecoder::~FrameDecoder() {
   ippsFree(denoiseThresholds);
 }
 
+bool FrameDecoder::AcceptsSize(int32_t width, int32_t height) {
+  return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
+         int64_t{RoundUp(width, 32)} * RoundUp(height, 32) <= kMaxPicturePixels;
+}
+
 uint32_t FrameDecoder::SetSize(int32_t newWidth, int32_t newHeight, bool withChroma) {
   std::lock_guard<std::recursive_mutex> hold(lock);
   FreeBuffers();
   width = height = alignedWidth = alignedHeight = 0;
   deltaCounter = 0;
   chainBroken = 0;
-  if (newWidth <= 0 || newHeight <= 0 || newWidth > kMaxPicturePixels ||
-      newHeight > kMaxPicturePixels ||
-      int64_t{RoundUp(newWidth, 32)} * RoundUp(newHeight, 32) > kMaxPicturePixels) {
-    return kStatusInvalidParameter;
-  }
+  if (!AcceptsSize(newWidth, newHeight)) return kStatusInvalidParameter;
   const int32_t alignment = withChroma ? 32 : 8;
   alignedWidth = RoundUp(newWidth, alignment);
   alignedHeight = RoundUp(newHeight, alignment);

@@ -21,6 +21,9 @@ class FrameDecoder : public CodecContext {
   // when the size is unusable or memory runs out; the decoder then holds no
   // buffers and Decode refuses frames until a SetSize succeeds.
   uint32_t SetSize(int32_t width, int32_t height, bool withChroma);
+  // Whether SetSize takes this size (memory aside), so that a host can refuse
+  // a stream when it connects rather than when it starts.
+  static bool AcceptsSize(int32_t width, int32_t height);
 
   // Decodes the frame of `frameLength` bytes at `frame` into `output`, laid
   // out as luma (height rows at outputStride), then with chroma the first and

@@ -2,6 +2,7 @@
 // interfaces, its pins, reconnection and buffer sizing.
 #include "decompressor_filter.h"
 
+#include <algorithm>
 #include <new>
 
 #include "decompressor_pins.h"
@@ -13,10 +14,9 @@ CUnknown* WINAPI DecompressorFilter::CreateInstance(IUnknown* outer, HRESULT* hr
 
 DecompressorFilter::DecompressorFilter(IUnknown* outer, HRESULT* hr)
     : CTransformFilter(nullptr, outer, CLSID_DecompressorFilter),
-      m_outputWidth(0),
-      m_outputHeight(0),
-      m_outputStride(0),
+      m_layout(),
       m_decoder(),
+      m_waitForKeyFrame(false),
       m_frameCount(0),
       m_lastSampleSize(0),
       m_averageSampleSize(0),
@@ -78,14 +78,11 @@ HRESULT DecompressorFilter::DecideBufferSize(IMemAllocator* allocator,
   const CMediaType& type = m_pOutput->CurrentMediaType();
   int64_t bytes = type.lSampleSize;
   // A proposed type may state a sample size too small for the picture at its
-  // own pitch (or none); the buffer must hold what the decoder writes.
-  if (const BITMAPINFOHEADER* header = BitmapHeaderOf(type)) {
-    const VIDEOINFOHEADER* info = VideoInfoOf(type);
-    int32_t rows = info->rcTarget.bottom != 0 ? info->rcTarget.bottom
-                                              : (header->biHeight < 0 ? -header->biHeight
-                                                                      : header->biHeight);
-    int64_t needed = PictureBytes(header->biWidth, rows, header->biBitCount != 8);
-    if (needed > bytes) bytes = needed;
+  // own pitch (or none); the buffer must hold the whole surface.
+  OutputLayout layout;
+  if (LayoutOfType(type, &layout)) {
+    const bool withChroma = !IsEqualGUID(m_pInput->CurrentMediaType().subtype, MEDIASUBTYPE_QZV3);
+    bytes = std::max(bytes, layout.Bytes(withChroma));
   }
   if (bytes > INT32_MAX) return E_FAIL;
   request->cbBuffer = static_cast<long>(bytes);

@@ -1,7 +1,9 @@
 // IDecompressorSettings: the property page's view into the filter. The
-// statistics and the notify window are shared with the streaming thread
-// without a lock (they are advisory); the switches go through the decoder's
-// setters, which take its lock, so a switch never changes inside a frame.
+// statistics are shared with the streaming thread under their own small lock,
+// so a reset never meets a half-made update; the notify window is shared
+// without one (a stale handle only misses or gets one refresh); the switches
+// go through the decoder's setters, which take its lock, so a switch never
+// changes inside a frame.
 #include "decompressor_filter.h"
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::SetNotifyWindow(HWND window) {
@@ -16,11 +18,13 @@ HRESULT STDMETHODCALLTYPE DecompressorFilter::ClearNotifyWindow() {
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::GetStatistics(DecompressorStatistics* record) {
   if (!record) return E_POINTER;
+  CAutoLock lock(&m_csStatistics);
   record->averageSampleSize = static_cast<uint32_t>(m_averageSampleSize);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DecompressorFilter::ResetStatistics() {
+  CAutoLock lock(&m_csStatistics);
   m_frameCount = 0;
   m_totalSampleSize = 0.0;
   return S_OK;

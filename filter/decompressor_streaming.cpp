@@ -1,7 +1,9 @@
 // The decompressor's streaming path: configuring the decoder when streaming
-// starts, and turning each input sample into a delivered output sample.
+// starts, decoding each input sample into the filter's picture, and filling
+// and delivering an output sample from it.
 #include <evcode.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "decompressor_filter.h"
@@ -9,52 +11,75 @@
 #include "ieee_double.h"
 #include "video_format.h"
 
+namespace {
+
+// Whether the frame in `data` is a key frame (frame index 0 in its header).
+bool IsKeyFrame(const BYTE* data, long length) {
+  return length >= 8 && data[6] == 0 && data[7] == 0;
+}
+
+}  // namespace
+
 HRESULT DecompressorFilter::StartStreaming() {
-  const CMediaType& type = m_pOutput->CurrentMediaType();
-  const BITMAPINFOHEADER* header = BitmapHeaderOf(type);
-  const VIDEOINFOHEADER* info = VideoInfoOf(type);
-  if (!header || !info) return E_UNEXPECTED;
-  const bool withChroma = !IsEqualGUID(type.subtype, MEDIASUBTYPE_VbT8);
-  const RECT& target = info->rcTarget;
-  if (target.left == 0 && target.right == 0 && target.top == 0 && target.bottom == 0) {
-    m_outputWidth = header->biWidth;
-    m_outputHeight = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  } else {
-    // The picture sits at the surface's top left corner; left and top are 0
-    // for every accepted type.
-    m_outputWidth = target.right;
-    m_outputHeight = target.bottom;
-  }
-  m_outputStride = header->biWidth;
-  if (m_decoder.SetSize(m_outputWidth, m_outputHeight, withChroma) != 0) return E_UNEXPECTED;
+  OutputLayout layout;
+  if (!LayoutOfType(m_pOutput->CurrentMediaType(), &layout)) return E_UNEXPECTED;
+  // The picture carries chroma unless the stream is luma only; a luma-only
+  // picture converts to the other formats as grey.
+  const bool withChroma = !IsEqualGUID(m_pInput->CurrentMediaType().subtype, MEDIASUBTYPE_QZV3);
+  if (m_decoder.SetSize(layout.pictureWidth, layout.pictureHeight, withChroma) != 0)
+    return E_UNEXPECTED;
   m_decoder.SetQuality(0.5);
+  try {
+    // Zero-filled, as the decoder's own planes start: delta frames before the
+    // first key frame build on it exactly as in the command line's decode.
+    m_picture.assign(zdc::DecoderOutputBytes(layout.pictureWidth, layout.pictureHeight, withChroma),
+                     0);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  m_layout = layout;
+  m_waitForKeyFrame = false;
   return S_OK;
+}
+
+HRESULT DecompressorFilter::EndFlush() {
+  m_waitForKeyFrame = true;
+  return CTransformFilter::EndFlush();
+}
+
+HRESULT DecompressorFilter::ApplyOutputSampleType(const AM_MEDIA_TYPE& requested) {
+  CMediaType proposed;
+  HRESULT hr = proposed.Set(requested);
+  if (SUCCEEDED(hr)) hr = CheckTransform(&m_pInput->CurrentMediaType(), &proposed);
+  OutputLayout layout;
+  if (SUCCEEDED(hr) && !LayoutOfType(proposed, &layout)) hr = VFW_E_TYPE_NOT_ACCEPTED;
+  if (SUCCEEDED(hr)) hr = m_pOutput->SetMediaType(&proposed);
+  // CheckTransform keeps the picture's size, so only the surface changes.
+  if (SUCCEEDED(hr)) m_layout = layout;
+  return hr;
 }
 
 HRESULT DecompressorFilter::Receive(IMediaSample* sample) {
   if (m_pInput->SampleProps()->dwStreamId != AM_STREAM_MEDIA) return m_pOutput->Deliver(sample);
 
-  IMediaSample* out = nullptr;
-  HRESULT hr = InitializeOutputSample(sample, &out);
-  if (FAILED(hr)) return hr;
+  HRESULT hr = DecodeFrame(sample);
+  // Preroll samples only bring the picture up to date.
+  if (hr == S_OK && sample->IsPreroll() == S_OK) return S_OK;
 
-  // A type on the output sample is downstream asking for a new format (a
-  // renderer switching surfaces, say) from this sample on.
-  AM_MEDIA_TYPE* requested = nullptr;
-  if (out->GetMediaType(&requested) == S_OK && requested) {
-    if (requested->pbFormat) {
-      StopStreaming();
-      CMediaType proposed;
-      hr = proposed.Set(*requested);
-      if (SUCCEEDED(hr)) hr = CheckTransform(&m_pInput->CurrentMediaType(), &proposed);
-      if (SUCCEEDED(hr)) hr = m_pOutput->SetMediaType(&proposed);
-      if (SUCCEEDED(hr)) hr = StartStreaming();
+  IMediaSample* out = nullptr;
+  if (hr == S_OK) {
+    hr = InitializeOutputSample(sample, &out);
+    // A type on the output sample is downstream asking for a new format (a
+    // renderer switching surfaces, say) from this sample on.
+    AM_MEDIA_TYPE* requested = nullptr;
+    if (SUCCEEDED(hr) && out->GetMediaType(&requested) == S_OK && requested) {
+      if (requested->pbFormat) hr = ApplyOutputSampleType(*requested);
+      DeleteMediaType(requested);
     }
-    DeleteMediaType(requested);
+    if (SUCCEEDED(hr)) hr = FillOutputSample(out);
   }
-  if (SUCCEEDED(hr)) hr = Transform(sample, out);
   if (FAILED(hr)) {
-    out->Release();
+    if (out) out->Release();
     NotifyEvent(EC_ERRORABORT, hr, 0);
     m_pOutput->DeliverEndOfStream();
     return hr;
@@ -66,26 +91,24 @@ HRESULT DecompressorFilter::Receive(IMediaSample* sample) {
     out->Release();
     return hr;
   }
-  out->Release();
-  if (hr == S_FALSE) {
-    m_bSampleSkipped = true;
-    if (!m_bQualityChanged) {
-      NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
-      m_bQualityChanged = true;
-    }
-    return S_OK;
+  if (out) out->Release();
+  m_bSampleSkipped = true;
+  if (!m_bQualityChanged) {
+    NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
+    m_bQualityChanged = true;
   }
-  return hr;
+  return S_OK;
 }
 
 HRESULT DecompressorFilter::Transform(IMediaSample* in, IMediaSample* out) {
+  HRESULT hr = DecodeFrame(in);
+  return hr == S_OK ? FillOutputSample(out) : hr;
+}
+
+HRESULT DecompressorFilter::DecodeFrame(IMediaSample* in) {
   BYTE* input = nullptr;
   HRESULT hr = in->GetPointer(&input);
   if (FAILED(hr)) return hr;
-  BYTE* output = nullptr;
-  hr = out->GetPointer(&output);
-  if (FAILED(hr)) return hr;
-
   // The frame is what the sample holds: its actual length, never more than its
   // buffer.
   long length = in->GetActualDataLength();
@@ -93,30 +116,56 @@ HRESULT DecompressorFilter::Transform(IMediaSample* in, IMediaSample* out) {
   if (length < 0) length = 0;
   if (capacity >= 0 && length > capacity) length = capacity;
 
-  const bool withChroma = m_decoder.HasChroma();
-  const bool fits = out->GetSize() >= PictureBytes(m_outputStride, m_outputHeight, withChroma);
-  // The fault guard. The decoder keeps every read inside the frame and turns
-  // malformed data into result 0 by itself; what can still arrive here is a
-  // C++ exception (memory, say) or an output buffer too small for the
-  // picture, which is not decoded into. Either counts as a faulted frame.
-  // Processor faults are not caught: structured exception handling has no
-  // clean form in this compiler, and the decoder's bounds make it unneeded.
-  try {
-    if (!fits) throw std::length_error("output buffer too small");
-    int32_t n = m_decoder.Decode(input, static_cast<uint32_t>(length), output, m_outputStride);
-    m_lastSampleSize = n != 0 ? n : in->GetActualDataLength();
-  } catch (...) {
-    m_lastSampleSize = 0;
+  // After a flush the coefficients belong to another place in the clip: a
+  // delta frame would build on them, so it is dropped until a key frame.
+  if (m_waitForKeyFrame) {
+    if (!IsKeyFrame(input, length)) return S_FALSE;
+    m_waitForKeyFrame = false;
   }
 
-  // Every picture stands on its own downstream, key frame or not.
-  out->SetSyncPoint(TRUE);
-
-  m_frameCount += 1;
-  m_totalSampleSize = zdc::DoubleAdd(m_totalSampleSize, static_cast<double>(m_lastSampleSize));
-  m_averageSampleSize = static_cast<int32_t>(
-      zdc::DoubleAdd(zdc::DoubleDiv(m_totalSampleSize, m_frameCount), 0.5));
-
+  // The fault guard. The decoder keeps every read inside the frame and turns
+  // malformed data into result 0 by itself; what can still arrive here is a
+  // C++ exception (memory, say), which counts as a faulted frame. Processor
+  // faults are not caught: structured exception handling has no clean form
+  // in this compiler, and the decoder's bounds make it unneeded.
+  int32_t bytes = 0;
+  try {
+    int32_t n = m_decoder.Decode(input, static_cast<uint32_t>(length), m_picture.data(),
+                                 m_layout.pictureWidth);
+    bytes = n != 0 ? n : in->GetActualDataLength();
+  } catch (...) {
+    bytes = 0;
+  }
+  RecordSampleSize(bytes);
   if (HWND window = m_notifyWindow) PostMessageW(window, WM_USER, 0, 0);
   return S_OK;
+}
+
+HRESULT DecompressorFilter::FillOutputSample(IMediaSample* out) {
+  BYTE* output = nullptr;
+  HRESULT hr = out->GetPointer(&output);
+  if (FAILED(hr)) return hr;
+  const bool withChroma = m_decoder.HasChroma();
+  if (out->GetSize() < m_layout.Bytes(withChroma)) return S_FALSE;
+
+  const zdc::Yvu9Picture picture = zdc::DecoderOutputPicture(
+      m_picture.data(), m_layout.pictureWidth, m_layout.pictureHeight, withChroma);
+  const int32_t rows = m_layout.format->pixels == zdc::PixelFormat::kYvu9 ? m_layout.pictureHeight
+                                                                          : m_layout.surfaceHeight;
+  zdc::ConvertPicture(picture, m_layout.format->pixels,
+                      zdc::SurfaceInBuffer(m_layout.format->pixels, output, rows, m_layout.pitch,
+                                           withChroma, m_layout.bottomUp));
+  out->SetActualDataLength(static_cast<long>(m_layout.Bytes(withChroma)));
+  // Every picture stands on its own downstream, key frame or not.
+  out->SetSyncPoint(TRUE);
+  return S_OK;
+}
+
+void DecompressorFilter::RecordSampleSize(int32_t bytes) {
+  CAutoLock lock(&m_csStatistics);
+  m_lastSampleSize = bytes;
+  m_frameCount += 1;
+  m_totalSampleSize = zdc::DoubleAdd(m_totalSampleSize, static_cast<double>(bytes));
+  m_averageSampleSize = static_cast<int32_t>(
+      zdc::DoubleAdd(zdc::DoubleDiv(m_totalSampleSize, m_frameCount), 0.5));
 }

@@ -25,9 +25,14 @@ const AMOVIESETUP_MEDIATYPE kInputTypes[] = {
     {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV3},
     {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV4},
 };
-// Any video subtype: the output type follows the input's (YVU9, VbT8, VbT9).
+// The decoder's own layouts (following the input: YVU9, VbT9, VbT8), then
+// the converted formats renderers take.
 const AMOVIESETUP_MEDIATYPE kOutputTypes[] = {
-    {&MEDIATYPE_Video, &GUID_NULL},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_YVU9}, {&MEDIATYPE_Video, &MEDIASUBTYPE_VbT9},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_VbT8}, {&MEDIATYPE_Video, &MEDIASUBTYPE_NV12},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_YV12}, {&MEDIATYPE_Video, &MEDIASUBTYPE_IYUV},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2}, {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32},
+    {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24},
 };
 
 const AMOVIESETUP_PIN kPins[] = {
