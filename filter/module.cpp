@@ -7,6 +7,7 @@
 #include "class_factory.h"
 #include "decompressor_filter.h"
 #include "decompressor_property_page.h"
+#include "vfw_registration.h"
 
 namespace {
 
@@ -56,6 +57,15 @@ const CFactoryTemplate g_Templates[] = {
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
-STDAPI DllRegisterServer() { return AMovieDllRegisterServer2(TRUE); }
+// The filter and its page, then the Video for Windows codec's Drivers32
+// entries.
+STDAPI DllRegisterServer() {
+  HRESULT hr = AMovieDllRegisterServer2(TRUE);
+  return SUCCEEDED(hr) ? RegisterVfwCodec() : hr;
+}
 
-STDAPI DllUnregisterServer() { return AMovieDllRegisterServer2(FALSE); }
+STDAPI DllUnregisterServer() {
+  HRESULT vfw = UnregisterVfwCodec();
+  HRESULT hr = AMovieDllRegisterServer2(FALSE);
+  return FAILED(hr) ? hr : vfw;
+}

@@ -1,0 +1,32 @@
+// What the codec reads and writes in BITMAPINFOHEADER terms: the compressed
+// FourCCs it decodes and the decoded formats it fills.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "picture_convert.h"
+
+namespace vfw {
+
+constexpr DWORD FourCC(char a, char b, char c, char d) {
+  return static_cast<DWORD>(static_cast<uint8_t>(a)) |
+         static_cast<DWORD>(static_cast<uint8_t>(b)) << 8 |
+         static_cast<DWORD>(static_cast<uint8_t>(c)) << 16 |
+         static_cast<DWORD>(static_cast<uint8_t>(d)) << 24;
+}
+
+inline constexpr DWORD kCompressedFourCCs[] = {FourCC('Q', 'Z', 'V', '2'), FourCC('Q', 'Z', 'V', '3'),
+                                               FourCC('Q', 'Z', 'V', '4')};
+
+// Whether `in` is a compressed stream the decoder takes (FourCC and size).
+bool IsCompressedInput(const BITMAPINFOHEADER& in);
+// Whether the stream carries chroma (everything but QZV3).
+bool HasChroma(const BITMAPINFOHEADER& in);
+// The decoder's own layout for the stream: YVU9, VbT9 or VbT8.
+DWORD OwnFourCC(const BITMAPINFOHEADER& in);
+// Bytes of a decoded picture in `format` for `in`'s size, rows `pitch` apart.
+DWORD ImageBytes(const BITMAPINFOHEADER& in, zdc::PixelFormat format, ptrdiff_t pitch);
+
+}  // namespace vfw
