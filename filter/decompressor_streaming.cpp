@@ -150,11 +150,7 @@ HRESULT DecompressorFilter::FillOutputSample(IMediaSample* out) {
 
   const zdc::Yvu9Picture picture = zdc::DecoderOutputPicture(
       m_picture.data(), m_layout.pictureWidth, m_layout.pictureHeight, withChroma);
-  const int32_t rows = m_layout.format->pixels == zdc::PixelFormat::kYvu9 ? m_layout.pictureHeight
-                                                                          : m_layout.surfaceHeight;
-  zdc::ConvertPicture(picture, m_layout.format->pixels,
-                      zdc::SurfaceInBuffer(m_layout.format->pixels, output, rows, m_layout.pitch,
-                                           withChroma, m_layout.bottomUp));
+  zdc::ConvertPicture(picture, m_layout.format->pixels, m_layout.SurfaceIn(output, withChroma));
   out->SetActualDataLength(static_cast<long>(m_layout.Bytes(withChroma)));
   // Every picture stands on its own downstream, key frame or not.
   out->SetSyncPoint(TRUE);

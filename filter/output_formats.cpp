@@ -57,6 +57,13 @@ int64_t OutputLayout::Bytes(bool withChroma) const {
   return static_cast<int64_t>(zdc::SurfaceBytes(format->pixels, surfaceHeight, pitch, true));
 }
 
+zdc::Surface OutputLayout::SurfaceIn(uint8_t* buffer, bool withChroma) const {
+  // The decoder's layout spans the picture's rows; other surfaces have their
+  // planes behind all of their own rows.
+  const int32_t rows = format->pixels == zdc::PixelFormat::kYvu9 ? pictureHeight : surfaceHeight;
+  return zdc::SurfaceInBuffer(format->pixels, buffer, rows, pitch, withChroma, bottomUp);
+}
+
 bool LayoutOfType(const AM_MEDIA_TYPE& type, OutputLayout* layout) {
   const BITMAPINFOHEADER* header = BitmapHeaderOf(type);
   const VIDEOINFOHEADER* info = VideoInfoOf(type);

@@ -48,6 +48,8 @@ struct OutputLayout {
 
   // Bytes an output buffer needs for this surface.
   int64_t Bytes(bool withChroma) const;
+  // The planes of the surface in `buffer`.
+  zdc::Surface SurfaceIn(uint8_t* buffer, bool withChroma) const;
 };
 
 // The layout of an accepted output media type; false when `type` has no
