@@ -39,8 +39,8 @@ const Clip kClips[] = {{"huffman_raw", mmioFOURCC('Y', 'V', 'U', '9')},
 struct Format {
   const char* name;
   zdc::PixelFormat pixels;
-  DWORD compression;  // 0: the clip's own layout
-  WORD bits;
+  DWORD compression;
+  WORD bits;  // 0: the clip's own layout
 };
 const Format kFormats[] = {{"own", zdc::PixelFormat::kYvu9, 0, 0},
                            {"NV12", zdc::PixelFormat::kNv12, mmioFOURCC('N', 'V', '1', '2'), 12},
@@ -88,7 +88,7 @@ BITMAPINFOHEADER OutputHeader(const BITMAPINFOHEADER& in, const Clip& clip, cons
   out.biWidth = in.biWidth;
   out.biHeight = in.biHeight;  // RGB: bottom-up
   out.biPlanes = 1;
-  out.biCompression = format.compression ? format.compression : clip.own;
+  out.biCompression = format.bits ? format.compression : clip.own;
   out.biBitCount = format.bits ? format.bits : (clip.own == mmioFOURCC('V', 'b', 'T', '8') ? 8 : 9);
   return out;
 }
@@ -115,7 +115,7 @@ Reference Decode(zdc::AviReader& avi, const Format& format, bool denoise) {
     std::vector<uint8_t> out(zdc::SurfaceBytes(format.pixels, h, pitch, chroma));
     zdc::ConvertPicture(zdc::DecoderOutputPicture(picture.data(), w, h, chroma), format.pixels,
                         zdc::SurfaceInBuffer(format.pixels, out.data(), h, pitch, chroma,
-                                             format.compression == BI_RGB));
+                                             format.bits && format.compression == BI_RGB));
     reference.frames.push_back(std::move(out));
   }
   return reference;
@@ -199,7 +199,8 @@ void TestFormats(zdc::AviReader& avi, const Clip& clip) {
       std::vector<uint8_t> frame = avi.ReadFrame(i);
       std::vector<uint8_t> bits(reference.frames[i].size(), 0xCD);  // a new buffer every time
       in.biSizeImage = static_cast<DWORD>(frame.size());
-      r = ICDecompress(codec, 0, &in, frame.data(), &out, bits.data());
+      // ICDecompress returns the codec's LRESULT as a DWORD.
+      r = static_cast<LONG>(ICDecompress(codec, 0, &in, frame.data(), &out, bits.data()));
       const LRESULT want = reference.faulted[i] ? ICERR_ERROR : ICERR_OK;
       ok(r == want, "%s %s frame %zu: %ld, not %ld\n", clip.name, format.name, i,
          static_cast<long>(r), static_cast<long>(want));
@@ -238,7 +239,8 @@ void TestFlags(zdc::AviReader& avi) {
     // A dropped frame: no data, the same picture again.
     std::vector<uint8_t> again(bits.size(), 0xCD);
     in.biSizeImage = 0;
-    LRESULT r = ICDecompress(codec, ICDECOMPRESS_NULLFRAME, &in, nullptr, &out, again.data());
+    LRESULT r = static_cast<LONG>(
+        ICDecompress(codec, ICDECOMPRESS_NULLFRAME, &in, nullptr, &out, again.data()));
     ok(r == ICERR_OK && again == bits, "null frame after %zu: %ld\n", i, static_cast<long>(r));
   }
   ICClose(codec);
