@@ -62,22 +62,23 @@ HRESULT DecompressorFilter::ApplyOutputSampleType(const AM_MEDIA_TYPE& requested
 HRESULT DecompressorFilter::Receive(IMediaSample* sample) {
   if (m_pInput->SampleProps()->dwStreamId != AM_STREAM_MEDIA) return m_pOutput->Deliver(sample);
 
-  HRESULT hr = DecodeFrame(sample);
   // Preroll samples only bring the picture up to date.
-  if (hr == S_OK && sample->IsPreroll() == S_OK) return S_OK;
+  if (sample->IsPreroll() == S_OK) {
+    HRESULT hr = DecodeFrame(sample);
+    return FAILED(hr) ? hr : S_OK;
+  }
 
   IMediaSample* out = nullptr;
-  if (hr == S_OK) {
-    hr = InitializeOutputSample(sample, &out);
-    // A type on the output sample is downstream asking for a new format (a
-    // renderer switching surfaces, say) from this sample on.
-    AM_MEDIA_TYPE* requested = nullptr;
-    if (SUCCEEDED(hr) && out->GetMediaType(&requested) == S_OK && requested) {
-      if (requested->pbFormat) hr = ApplyOutputSampleType(*requested);
-      DeleteMediaType(requested);
-    }
-    if (SUCCEEDED(hr)) hr = FillOutputSample(out);
+  HRESULT hr = InitializeOutputSample(sample, &out);
+  // A type on the output sample is downstream asking for a new format (a
+  // renderer switching surfaces, say) from this sample on; a type the
+  // filter cannot deliver ends the stream before the frame is decoded.
+  AM_MEDIA_TYPE* requested = nullptr;
+  if (SUCCEEDED(hr) && out->GetMediaType(&requested) == S_OK && requested) {
+    if (requested->pbFormat) hr = ApplyOutputSampleType(*requested);
+    DeleteMediaType(requested);
   }
+  if (SUCCEEDED(hr)) hr = Transform(sample, out);
   if (FAILED(hr)) {
     if (out) out->Release();
     NotifyEvent(EC_ERRORABORT, hr, 0);
