@@ -6,11 +6,10 @@
 //                      coding and mask storage, at sizes that take every
 //                      route through the frame driver, with the switches
 //                      and settings changed between frames
-//   huffman_decoder    the Huffman streams of those frames' planes and
-//   arithmetic_decoder sections, and blocks with extreme values
-//   lzw_mask, run_length_mask, fd_mask
-//                      the masks of those sections, and coded masks that
-//                      reach the codings' limits
+//   coefficient_coders the Huffman and arithmetic streams of those frames'
+//                      planes and sections, and blocks with extreme values
+//   mask_codings       the masks of those sections, and coded masks of every
+//                      coding that reach the codings' limits
 //   avi_reader         small AVI files of those streams, and one with an
 //                      OpenDML continuation and a standard index
 //   y4m_reader         small YUV4MPEG2 streams of every chroma layout, odd
@@ -28,15 +27,14 @@
 
 #include "arithmetic_encoder.h"
 #include "avi_writer.h"
-#include "y4m_writer.h"
 #include "encoder_options.h"
 #include "frame_encoder.h"
 #include "frame_layout.h"
-#include "frame_stream_input.h"
+#include "frame_stream.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
 #include "media_avi_builder.h"
-#include "test_pattern.h"
+#include "y4m_writer.h"
 
 namespace zdc::fuzz {
 namespace {
@@ -85,33 +83,28 @@ std::vector<uint8_t> Concat(std::vector<uint8_t> front, const std::vector<uint8_
   return front;
 }
 
-// The entropy seeds: two control bytes (flags, start offset) then the data.
-void WriteEntropySeed(SeedWriter& seeds, const std::string& target, uint8_t flags,
-                      const std::vector<uint8_t>& stream, int variant) {
-  // Every other seed starts its stream a few bytes into the sample.
+// The coefficient seeds: flags (luminance, delta, arithmetic) and the start
+// offset, then the data; every other seed starts a few bytes into the sample.
+void WriteCoefficientSeed(SeedWriter& seeds, uint8_t flags, const std::vector<uint8_t>& stream,
+                          int variant) {
   const uint8_t lead = variant % 2 ? 3 : 0;
   std::vector<uint8_t> seed = {flags, lead};
   seed.insert(seed.end(), lead, 0xED);
-  seeds.Write(target, Concat(seed, stream));
+  seeds.Write("coefficient_coders", Concat(seed, stream));
 }
 
+// The mask seeds: the coding, the buffer's shape, maskSize, maskOffset 0.
 void WriteMaskSeed(SeedWriter& seeds, uint8_t storage, bool fdTag, const std::vector<uint8_t>& data,
                    uint32_t wordsPerRow, uint32_t blockRows) {
-  const uint32_t capacity = wordsPerRow * blockRows * 4;
-  if (fdTag) {
-    if (wordsPerRow > 8 || blockRows > 96) return;
-    seeds.Write("fd_mask", Concat({static_cast<uint8_t>(wordsPerRow - 1),
-                                   static_cast<uint8_t>(blockRows - 1), 0},
-                                  data));
-    return;
-  }
-  if (storage != kMaskStorageLzw && storage != kMaskStorageRunLength) return;
-  const uint32_t c = (capacity - 1) % 8192;
-  const uint32_t size = static_cast<uint32_t>(data.size());
-  seeds.Write(storage == kMaskStorageLzw ? "lzw_mask" : "run_length_mask",
-              Concat({static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
-                      static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), 0},
-                     data));
+  uint32_t shape = (wordsPerRow * blockRows * 4 - 1) % 8192;
+  if (fdTag && (wordsPerRow > 8 || blockRows > 96)) return;
+  if (fdTag) shape = (wordsPerRow - 1) | (blockRows - 1) << 3;
+  if (!fdTag && storage != kMaskStorageLzw && storage != kMaskStorageRunLength) return;
+  std::vector<uint8_t> seed = {static_cast<uint8_t>(fdTag ? 2 : storage == kMaskStorageLzw ? 0 : 1)};
+  AppendLe(shape, 2, &seed);
+  AppendLe(static_cast<uint32_t>(data.size()), 2, &seed);
+  seed.push_back(0);
+  seeds.Write("mask_codings", Concat(seed, data));
 }
 
 // Cuts a frame into its planes' streams and masks and writes them as seeds
@@ -128,9 +121,7 @@ void WriteSectionSeeds(SeedWriter& seeds, const FrameEncoder& encoder,
     if (key) {
       const uint8_t coder = frame[offset];
       const std::vector<uint8_t> stream = Slice(frame, offset + kPlaneHeaderSize, end);
-      if (coder == 0)
-        WriteEntropySeed(seeds, "huffman_decoder", luminance ? 1 : 0, stream, variant);
-      if (coder == 1) WriteEntropySeed(seeds, "arithmetic_decoder", 0, stream, variant);
+      WriteCoefficientSeed(seeds, static_cast<uint8_t>(luminance | coder << 2), stream, variant);
     } else if (size != 0) {
       const uint32_t maskOffset = Le32(frame, offset);
       const uint32_t maskSize = static_cast<uint32_t>(frame[offset + 4] | frame[offset + 5] << 8);
@@ -138,9 +129,7 @@ void WriteSectionSeeds(SeedWriter& seeds, const FrameEncoder& encoder,
       const uint8_t coder = frame[offset + 12];
       const uint8_t storage = frame[offset + 13];
       const std::vector<uint8_t> stream = Slice(frame, offset + kSectionHeaderSize, maskOffset);
-      if (coder == 0)
-        WriteEntropySeed(seeds, "huffman_decoder", luminance ? 3 : 2, stream, variant);
-      if (coder == 1) WriteEntropySeed(seeds, "arithmetic_decoder", 1, stream, variant);
+      WriteCoefficientSeed(seeds, static_cast<uint8_t>(luminance | 2 | coder << 2), stream, variant);
       const uint32_t wordsPerRow = (static_cast<uint32_t>(target.BlocksPerRow()) + 31) / 32;
       WriteMaskSeed(seeds, storage, fdTag, Slice(frame, maskOffset, maskOffset + maskSize),
                     wordsPerRow, static_cast<uint32_t>(target.BlockRows()));
@@ -308,8 +297,7 @@ void WriteCoefficientSeeds(SeedWriter& seeds) {
         if (!delta) coded[0] = predictor = static_cast<int16_t>(predictor + (coded[0] % 200));
         huffman.EncodeBlock(coded.data());
       }
-      WriteEntropySeed(seeds, "huffman_decoder", static_cast<uint8_t>(luminance | delta << 1),
-                       huffman.Finish(), 0);
+      WriteCoefficientSeed(seeds, static_cast<uint8_t>(luminance | delta << 1), huffman.Finish(), 0);
     }
     ArithmeticEncoder arithmetic;
     arithmetic.BeginSection(delta != 0);
@@ -318,8 +306,7 @@ void WriteCoefficientSeeds(SeedWriter& seeds) {
     lowest[0] = -32768;
     lowest[5] = -32768;
     arithmetic.EncodeBlock(lowest.data());
-    WriteEntropySeed(seeds, "arithmetic_decoder", static_cast<uint8_t>(delta), arithmetic.Finish(),
-                     0);
+    WriteCoefficientSeed(seeds, static_cast<uint8_t>(delta << 1 | 4), arithmetic.Finish(), 0);
   }
 }
 
@@ -386,6 +373,7 @@ void WriteY4mSeeds(SeedWriter& seeds) {
 }
 
 void Generate(const fs::path& root) {
+  fs::remove_all(root);
   SeedWriter seeds(root);
   // Sizes that take every route through the frame driver: everything straight
   // into the output (multiples of 32), chroma through the scratch planes

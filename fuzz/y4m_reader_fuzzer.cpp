@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "media_error.h"
 #include "y4m_reader.h"
 
