@@ -24,18 +24,12 @@
 namespace zdc::fuzz {
 namespace {
 
-// A temporary file of this process, removed at exit.
+// A file of this process, removed at exit.
 struct TemporaryFile {
-  TemporaryFile() {
-    const char* directory = std::getenv("TMPDIR");
-    std::string name = std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-XXXXXX";
-    const int fd = mkstemp(name.data());
-    ZDC_FUZZ_CHECK(fd >= 0, "a temporary file can be made");
-    close(fd);
-    path = name;
-  }
+  const char* directory = std::getenv("TMPDIR");
+  std::string path = std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-fuzz-" +
+                     std::to_string(getpid());
   ~TemporaryFile() { std::remove(path.c_str()); }
-  std::string path;
 };
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <tuple>
 #include <vector>
 
@@ -32,19 +31,24 @@ using GoodFrames = std::vector<std::vector<uint8_t>>;
 
 // Good frames made by the encoder at quality 50: a Huffman key frame, an
 // arithmetic delta frame, an arithmetic key frame, a Huffman delta frame.
-// Kept per size (encoding costs far more than decoding), a bounded cache.
+// Kept per size (encoding costs far more than decoding), in a bounded list
+// (std::map rebalances in library code that MemorySanitizer cannot follow).
 const GoodFrames& GoodFramesFor(const StreamSetup& s) {
-  static std::map<std::tuple<int32_t, int32_t, bool>, GoodFrames> cache;
+  static std::vector<std::pair<std::tuple<int32_t, int32_t, bool>, GoodFrames>> cache;
+  const std::tuple<int32_t, int32_t, bool> key(s.width, s.height, s.withChroma);
+  for (const auto& [size, frames] : cache) {
+    if (size == key) return frames;
+  }
   if (cache.size() >= 64) cache.clear();
-  GoodFrames& frames = cache[{s.width, s.height, s.withChroma}];
-  if (!frames.empty()) return frames;
+  GoodFrames& frames = cache.emplace_back(key, GoodFrames()).second;
   EncoderOptions options;
   options.fourcc = s.withChroma ? kFourccQzv2 : kFourccQzv3;
   options.quality = 50;
   options.keyInterval = 0;
   FrameEncoder encoder(s.width, s.height, options);
   for (int i = 0; i < kGoodFrames; ++i) {
-    encoder.SetCoder(i == 1 || i == 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
+    encoder.SetCoder(i == 1 || i == 2 ? CoefficientCoding::kArithmetic
+                                      : CoefficientCoding::kHuffman);
     if (i == 2) encoder.RequestKeyFrame();
     frames.push_back(encoder.EncodeFrame(MakeTestPattern(s.width, s.height, s.withChroma, 3 * i)));
   }
@@ -92,7 +96,9 @@ std::vector<std::vector<uint8_t>> DecodeGoodFrames(FrameDecoder& decoder, const 
   return pictures;
 }
 
-uint16_t Hundredths(double quality) { return static_cast<uint16_t>(static_cast<int32_t>(quality * 100.0)); }
+uint16_t Hundredths(double quality) {
+  return static_cast<uint16_t>(static_cast<int32_t>(quality * 100.0));
+}
 
 }  // namespace
 }  // namespace zdc::fuzz
@@ -107,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool denoise = false, displayMask = false;
   Prepare(decoder, setup, denoise, displayMask);
   guarded::Area output = MakeOutput(setup);
-  bool sized = true;       // the last SetSize succeeded
-  uint16_t chain = 0;      // the delta chain: the last index, and whether it broke
+  bool sized = true;   // the last SetSize succeeded
+  uint16_t chain = 0;  // the delta chain: the last index, and whether it broke
   bool broken = false;
 
   while (bytes.Remaining() > 0) {
@@ -134,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // Sides each unusable, or each usable but together past 2^28 pixels.
       static const int32_t kSides[] = {0, -1, -64, INT32_MIN, INT32_MAX, (1 << 28) + 1, 1 << 15};
       int32_t width = kSides[record.quality % 7], height = kSides[record.quality / 7 % 7];
-      if (width > 0 && width <= 1 << 15 && height > 0 && height <= 1 << 15) width = height = 1 << 15;
+      if (width > 0 && width <= 1 << 15 && height > 0 && height <= 1 << 15)
+        width = height = 1 << 15;
       ZDC_FUZZ_CHECK(decoder.SetSize(width, height, setup.withChroma) != 0,
                      "SetSize refuses an unusable size");
       sized = false;
@@ -163,8 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* frame = record.data;
     bool writesNothing = narrow || !sized || record.size < 8;
     if (narrow || !sized) {
-      ZDC_FUZZ_CHECK(result == 0, "without a size, or with a narrow output pitch, a frame is refused");
-      ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore, "a refused frame changes nothing");
+      ZDC_FUZZ_CHECK(result == 0,
+                     "without a size, or with a narrow output pitch, a frame is refused");
+      ZDC_FUZZ_CHECK(decoder.QualityHundredths() == qualityBefore,
+                     "a refused frame changes nothing");
     } else if (record.size < 6) {
       ZDC_FUZZ_CHECK(result == 0, "a frame without a quality is abandoned");
     } else {
@@ -184,7 +193,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (broken) ZDC_FUZZ_CHECK(result == kSkippedFrame, "a frame off the delta chain is skipped");
       writesNothing = broken;
     }
-    if (writesNothing) ZDC_FUZZ_CHECK(output.All() == before, "a refused or skipped frame writes nothing");
+    if (writesNothing)
+      ZDC_FUZZ_CHECK(output.All() == before, "a refused or skipped frame writes nothing");
   }
 
   if (setup.checkRecovery) {

@@ -36,11 +36,11 @@ struct StreamSetup {
 enum FrameControl : uint8_t {
   kDenoise = 0x01,
   kDisplayMask = 0x02,
-  kSetQuality = 0x04,     // SetQuality from byte 1 first
-  kSetSizeAgain = 0x08,   // SetSize again first (restarts the delta chain)
-  kNarrowStride = 0x10,   // an output stride narrower than the picture: refused
-  kResize = 0x20,         // a new picture size first, as when the media type changes
-  kFailedSize = 0x40,     // a SetSize that fails first: frames refused until one succeeds
+  kSetQuality = 0x04,    // SetQuality from byte 1 first
+  kSetSizeAgain = 0x08,  // SetSize again first (restarts the delta chain)
+  kNarrowStride = 0x10,  // an output stride narrower than the picture: refused
+  kResize = 0x20,        // a new picture size first, as when the media type changes
+  kFailedSize = 0x40,    // a SetSize that fails first: frames refused until one succeeds
 };
 
 struct FrameRecord {
@@ -76,7 +76,8 @@ inline void AppendLe(uint32_t value, int bytes, std::vector<uint8_t>* out) {
 inline void AppendSetup(const StreamSetup& s, std::vector<uint8_t>* out) {
   AppendLe(static_cast<uint32_t>(s.width - 1), 2, out);
   AppendLe(static_cast<uint32_t>(s.height - 1), 2, out);
-  out->push_back(static_cast<uint8_t>(s.withChroma | s.portableKernels << 1 | s.checkRecovery << 2));
+  out->push_back(
+      static_cast<uint8_t>(s.withChroma | s.portableKernels << 1 | s.checkRecovery << 2));
   out->push_back(static_cast<uint8_t>(s.strideExtra));
 }
 

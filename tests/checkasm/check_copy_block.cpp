@@ -62,6 +62,10 @@ double Bench(const BlockKernels& kernels) {
 const KernelCheck kCopyBlockCheck = {
     "copy_block_8x8",
     [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.copyBlock); },
-    4, Run, Describe, Bench, "block"};
+    4,
+    Run,
+    Describe,
+    Bench,
+    "block"};
 
 }  // namespace zdc::checkasm

@@ -28,13 +28,19 @@ uint8_t Clamp8(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 uint8_t Pixel(Random& random, Content content, const Inputs& in, int32_t row, int32_t column) {
   const int t = std::min<int>(in.threshold, 300);
   switch (content) {
-    case kSmooth: return Clamp8(83 + (column * 3 + row * 5) % 90 + random.Range(-t - 2, t + 2));
+    case kSmooth:
+      return Clamp8(83 + (column * 3 + row * 5) % 90 + random.Range(-t - 2, t + 2));
     case kThresholdSteps:
-      return Clamp8(100 + (column / 5 + row) % 3 * 20 + random.Pick({0, t, -t, t + 1, -t - 1, t - 1}));
-    case kFlat: return static_cast<uint8_t>((in.width * 7 + in.height * 13) % 21);  // 0..20
-    case kExtreme: return random.Pick<uint8_t>({0, 255, 1, 254, 10, 11, 245, 244});
-    case kOutliers: return random.Chance(5) ? static_cast<uint8_t>(random.Next32()) : 100;
-    default: return static_cast<uint8_t>(random.Next32());
+      return Clamp8(100 + (column / 5 + row) % 3 * 20 +
+                    random.Pick({0, t, -t, t + 1, -t - 1, t - 1}));
+    case kFlat:
+      return static_cast<uint8_t>((in.width * 7 + in.height * 13) % 21);  // 0..20
+    case kExtreme:
+      return random.Pick<uint8_t>({0, 255, 1, 254, 10, 11, 245, 244});
+    case kOutliers:
+      return random.Chance(5) ? static_cast<uint8_t>(random.Next32()) : 100;
+    default:
+      return static_cast<uint8_t>(random.Next32());
   }
 }
 
@@ -43,11 +49,14 @@ Inputs MakeInputs(Random& random, Content content) {
   const int widthKind = random.Range(0, 9);
   in.width = widthKind < 3   ? random.Range(1, 40)
              : widthKind < 5 ? std::max(1, 16 * random.Range(1, 8) + random.Range(-2, 2))
-             : widthKind < 7 ? random.Pick({1, 2, 3, 15, 16, 17, 18, 19, 20, 31, 32, 33, 34, 35, 47, 48, 49})
+             : widthKind < 7
+                 ? random.Pick({1, 2, 3, 15, 16, 17, 18, 19, 20, 31, 32, 33, 34, 35, 47, 48, 49})
              : widthKind < 9 ? random.Range(41, 200)
                              : random.Range(200, 720);
   const int heightKind = random.Range(0, 9);
-  in.height = heightKind < 6 ? random.Range(1, 4) : heightKind < 9 ? random.Range(5, 24) : random.Range(25, 64);
+  in.height = heightKind < 6   ? random.Range(1, 4)
+              : heightKind < 9 ? random.Range(5, 24)
+                               : random.Range(25, 64);
   for (int32_t* pitch : {&in.sourcePitch, &in.destinationPitch}) {
     *pitch = in.width + (random.Chance(40) ? 0 : random.Range(1, 40));
     if (random.Chance(10)) *pitch = -*pitch;
@@ -60,7 +69,8 @@ Inputs MakeInputs(Random& random, Content content) {
   random.Fill(in.source.data(), in.source.size());
   const size_t top = in.sourcePitch < 0 ? in.source.size() - in.width : 0;
   for (int32_t r = 0; r < in.height; ++r) {
-    for (int32_t c = 0; c < in.width; ++c) in.source[top + r * in.sourcePitch + c] = Pixel(random, content, in, r, c);
+    for (int32_t c = 0; c < in.width; ++c)
+      in.source[top + r * in.sourcePitch + c] = Pixel(random, content, in, r, c);
   }
   return in;
 }
@@ -73,7 +83,8 @@ Outcome Run(const BlockKernels& kernels, uint64_t seed, int trial) {
   ReadOnly<uint16_t> thresholds(thresholdValues.data(), 8, random);
   uint8_t* destination;
   guarded::Area plane = OutputPlane(in.width, in.height, in.destinationPitch, random, &destination);
-  const ptrdiff_t top = in.sourcePitch < 0 ? static_cast<ptrdiff_t>(in.source.size() - in.width) : 0;
+  const ptrdiff_t top =
+      in.sourcePitch < 0 ? static_cast<ptrdiff_t>(in.source.size() - in.width) : 0;
   kernels.denoisePlane(source.data() + top, in.sourcePitch, destination, in.width, in.height,
                        in.destinationPitch, thresholds.data());
   if (!source.Unchanged()) return {{}, "changed its source"};
@@ -85,21 +96,27 @@ Outcome Run(const BlockKernels& kernels, uint64_t seed, int trial) {
 void Describe(uint64_t seed, int trial) {
   Random random(seed);
   const Inputs in = MakeInputs(random, static_cast<Content>(trial % kContents));
-  std::printf("  %d x %d pixels, source pitch %d, destination pitch %d, threshold %u, content %d"
-              " (output byte = row * width + column)\n",
-              in.width, in.height, in.sourcePitch, in.destinationPitch, in.threshold, trial % kContents);
-  if (in.width * in.height <= 256) PrintValues("source bytes", in.source.data(), static_cast<int>(in.source.size()));
+  std::printf(
+      "  %d x %d pixels, source pitch %d, destination pitch %d, threshold %u, content %d"
+      " (output byte = row * width + column)\n",
+      in.width, in.height, in.sourcePitch, in.destinationPitch, in.threshold, trial % kContents);
+  if (in.width * in.height <= 256)
+    PrintValues("source bytes", in.source.data(), static_cast<int>(in.source.size()));
 }
 
 double Bench(const BlockKernels& kernels) {
   Random random(1);
   Inputs in{640, 480, 640, 640, 10, std::vector<uint8_t>(640 * 480)};
-  for (int32_t i = 0; i < 640 * 480; ++i) in.source[i] = Pixel(random, kSmooth, in, i / 640, i % 640);
+  for (int32_t i = 0; i < 640 * 480; ++i)
+    in.source[i] = Pixel(random, kSmooth, in, i / 640, i % 640);
   std::vector<uint8_t> destination(640 * 480);
   const std::vector<uint16_t> thresholds(8, 10);
-  return TimePerCall([&] {
-    kernels.denoisePlane(in.source.data(), 640, destination.data(), 640, 480, 640, thresholds.data());
-  }, 1);
+  return TimePerCall(
+      [&] {
+        kernels.denoisePlane(in.source.data(), 640, destination.data(), 640, 480, 640,
+                             thresholds.data());
+      },
+      1);
 }
 
 }  // namespace
@@ -107,6 +124,10 @@ double Bench(const BlockKernels& kernels) {
 const KernelCheck kDenoisePlaneCheck = {
     "denoise_plane",
     [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.denoisePlane); },
-    4, Run, Describe, Bench, "640x480 plane"};
+    4,
+    Run,
+    Describe,
+    Bench,
+    "640x480 plane"};
 
 }  // namespace zdc::checkasm

@@ -7,8 +7,8 @@
 // (every rounding step shows in the pixels); blocks of real pictures (a
 // forward DCT of textured pixels, quantized with a quality's table and cut at
 // a random end of block); slots that saturate; dequantization products that
-// wrap; all-zero rows (the portable kernel's shortcut); rows zero in one half;
-// pixels far outside 0..255; extreme DC values; all-zero blocks.
+// wrap; rows zero in full or in one half (the portable kernel's shortcuts);
+// pixels far outside 0..255 or extreme DC values; all-zero blocks.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,8 +22,17 @@
 namespace zdc::checkasm {
 namespace {
 
-enum Kind { kRandom, kSmall, kPicture, kSaturating, kWrapping, kZeroRows, kHalfZeroRows,
-            kExtremePixels, kExtremeDc, kAllZero, kKinds };
+enum Kind {
+  kRandom,
+  kSmall,
+  kPicture,
+  kSaturating,
+  kWrapping,
+  kZeroRows,
+  kExtreme,
+  kAllZero,
+  kKinds
+};
 
 struct Inputs {
   int32_t pitch;
@@ -34,8 +43,7 @@ struct Inputs {
 int16_t Clamp16(long v) { return static_cast<int16_t>(std::clamp(v, -32768L, 32767L)); }
 
 int16_t NonZero(Random& random, int32_t magnitude) {  // either sign, at most `magnitude`
-  const int16_t v = static_cast<int16_t>(random.Range(1, magnitude));
-  return random.Chance(50) ? v : static_cast<int16_t>(-v);
+  return static_cast<int16_t>(random.Range(1, magnitude) * random.Pick({1, -1}));
 }
 
 void QualityTable(Random& random, uint16_t table[64]) {  // as the decoder builds it
@@ -55,7 +63,8 @@ void PictureCoefficients(Random& random, const uint16_t table[64], int16_t c[64]
   uint8_t pixels[64];
   for (int r = 0; r < 8; ++r) {
     for (int u = 0; u < 8; ++u) {
-      int v = level + (gx * (2 * u - 7) + gy * (2 * r - 7)) / 4 + (noise ? random.Range(-noise, noise) : 0);
+      int v = level + (gx * (2 * u - 7) + gy * (2 * r - 7)) / 4 +
+              (noise ? random.Range(-noise, noise) : 0);
       if (edge && ex * (2 * u - 7) + ey * (2 * r - 7) > ec) v += step;
       pixels[8 * r + u] = static_cast<uint8_t>(std::clamp(v, 0, 255));
     }
@@ -71,27 +80,30 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
   Inputs in;
   in.pitch = random.Chance(20) ? 8 : random.Range(8, 72);
   if (random.Chance(15)) in.pitch = -in.pitch;
-  random.Fill(reinterpret_cast<uint8_t*>(in.block), sizeof in.block);
-  random.Fill(reinterpret_cast<uint8_t*>(in.slot), sizeof in.slot);
-  const int tableStyle = random.Range(0, 4);
-  const uint16_t same = random.Chance(50) ? 1 : 65535;
+  random.Fill(reinterpret_cast<uint8_t*>(in.block), sizeof in.block + sizeof in.slot);  // adjacent
+  const int style = random.Range(0, 4);
+  const int32_t same = random.Pick({1, 65535});
   for (uint16_t& q : in.table) {
-    q = tableStyle == 0   ? static_cast<uint16_t>(random.Range(0, 65535))
-        : tableStyle == 1 ? static_cast<uint16_t>(random.Range(1, 255))
-        : tableStyle == 2 ? random.Pick<uint16_t>({1, 65535, 2, 32767, 32768, 65534})
-        : tableStyle == 3 ? same
-                          : static_cast<uint16_t>(random.Chance(25) ? random.Pick({1, 65535}) : random.Range(1, 65535));
+    const int32_t styles[] = {random.Range(0, 65535), random.Range(1, 255),
+                              random.Pick({1, 65535, 2, 32767, 32768, 65534}), same,
+                              random.Chance(25) ? random.Pick({1, 65535}) : random.Range(1, 65535)};
+    q = static_cast<uint16_t>(styles[style]);
   }
   int16_t c[64] = {};  // the new slot values wanted, for most kinds
+  const bool small = random.Chance(75);
+  if (kind == kSmall || kind == kPicture || (kind == kZeroRows && small))
+    QualityTable(random, in.table);
   switch (kind) {
-    case kRandom: return in;
+    case kRandom:
+      return in;
     case kSmall:  // every row busy, dequantized values that neither wrap nor saturate
-      QualityTable(random, in.table);
-      for (int i = 0; i < 64; ++i) c[i] = static_cast<int16_t>(random.Range(-std::max(1, 100 / in.table[i]), std::max(1, 100 / in.table[i])));
-      c[0] = static_cast<int16_t>(random.Range(0, 2040 / in.table[0]));
+      for (int i = 0; i < 64; ++i) {
+        const int32_t limit = std::max(1, 100 / in.table[i]);
+        c[i] = static_cast<int16_t>(i ? random.Range(-limit, limit)
+                                      : random.Range(0, 2040 / in.table[0]));
+      }
       break;
     case kPicture:
-      QualityTable(random, in.table);
       PictureCoefficients(random, in.table, delta ? in.slot : in.block);
       if (!delta) return in;
       PictureCoefficients(random, in.table, c);  // a later picture of the block: the change
@@ -109,28 +121,13 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
         if (way == 0) {  // a product of exactly +-65536
           c[i] = static_cast<int16_t>(a == 15 ? -32768 : random.Chance(50) ? 1 << a : -(1 << a));
           in.table[i] = static_cast<uint16_t>(1u << (16 - a));
-        } else if (way == 1) {
-          c[i] = 2048, in.table[i] = 32;
         } else {
-          c[i] = NonZero(random, random.Chance(50) ? 32767 : 2048);
-          in.table[i] = static_cast<uint16_t>(random.Range(256, 65535));
+          c[i] = way == 1 ? 2048 : NonZero(random, random.Chance(50) ? 32767 : 2048);
+          in.table[i] = static_cast<uint16_t>(way == 1 ? 32 : random.Range(256, 65535));
         }
       }
       break;
-    case kZeroRows:
-      if (random.Chance(50)) {
-        QualityTable(random, in.table);
-        PictureCoefficients(random, in.table, c);
-      } else {
-        random.Fill(reinterpret_cast<uint8_t*>(c), sizeof c);
-      }
-      for (int r = 0; r < 8; ++r) {
-        if (random.Chance(50)) std::fill(c + 8 * r, c + 8 * r + 8, int16_t{0});
-      }
-      break;
-    case kHalfZeroRows: {  // small values and a quality table keep the halves as they are
-      const bool small = random.Chance(75);
-      if (small) QualityTable(random, in.table);
+    case kZeroRows:  // small values keep the dequantized halves as they are
       for (int r = 0; r < 8; ++r) {
         const int mode = random.Range(0, 3);  // left half zero, right half zero, neither, both
         for (int u = 0; u < 8; ++u) {
@@ -139,16 +136,20 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
         }
       }
       break;
-    }
-    case kExtremePixels:
-      for (uint16_t& q : in.table) q = static_cast<uint16_t>(random.Range(1, 4));
-      c[0] = random.Chance(20) ? random.Pick<int16_t>({32767, -32768}) : NonZero(random, random.Range(8000, 32767));
-      for (int k = random.Range(1, 12); k > 0; --k) c[random.Range(1, 63)] = NonZero(random, random.Range(1000, 32767));
-      break;
-    case kExtremeDc:
-      c[0] = random.Pick<int16_t>({32767, -32768, -32767, 1023, 1024, 1, -1, 0, 16383, 4095, -4096});
-      in.table[0] = random.Pick<uint16_t>({1, 65535, 8, 13, 32, 2});
-      if (random.Chance(30)) c[random.Range(1, 63)] = NonZero(random, 50);
+    case kExtreme:
+      if (small) {  // pixels far outside 0..255
+        for (uint16_t& q : in.table) q = static_cast<uint16_t>(random.Range(1, 4));
+        c[0] = random.Chance(20) ? random.Pick<int16_t>({32767, -32768})
+                                 : NonZero(random, random.Range(8000, 32767));
+        for (int k = random.Range(1, 12); k > 0; --k) {
+          c[random.Range(1, 63)] = NonZero(random, random.Range(1000, 32767));
+        }
+      } else {  // an extreme DC
+        c[0] =
+            random.Pick<int16_t>({32767, -32768, -32767, 1023, 1024, 1, -1, 0, 16383, 4095, -4096});
+        in.table[0] = random.Pick<uint16_t>({1, 65535, 8, 13, 32, 2});
+        if (random.Chance(30)) c[random.Range(1, 63)] = NonZero(random, 50);
+      }
       break;
     default:
       break;
@@ -179,10 +180,12 @@ Outcome Run(bool delta, const BlockKernels& kernels, uint64_t seed, int trial) {
   std::memcpy(tableValues, in.table, 128);
   uint8_t* pixels;
   guarded::Area plane = OutputPlane(8, 8, in.pitch, random, &pixels);
-  (delta ? kernels.reconstructDelta : kernels.reconstructKey)(blockValues, pixels, in.pitch, slotValues, tableValues);
+  (delta ? kernels.reconstructDelta : kernels.reconstructKey)(blockValues, pixels, in.pitch,
+                                                              slotValues, tableValues);
   if (!block.Intact()) return {{}, "wrote next to the coefficient block"};
   if (!slot.Intact()) return {{}, "wrote next to the slot"};
-  if (!table.Intact() || std::memcmp(tableValues, in.table, 128) != 0) return {{}, "changed the dequantization table"};
+  if (!table.Intact() || std::memcmp(tableValues, in.table, 128) != 0)
+    return {{}, "changed the dequantization table"};
   if (!plane.Intact()) return {{}, "wrote outside the 8x8 pixels"};
   Outcome outcome{plane.Allowed(), ""};  // 64 pixels, then the new slot's 128 bytes
   const uint8_t* newSlot = reinterpret_cast<const uint8_t*>(slotValues);
@@ -208,29 +211,36 @@ double Bench(bool delta, const BlockKernels& kernels) {
   std::vector<Inputs> pool, work;
   for (int b = 0; b < kPool; ++b) pool.push_back(MakeInputs(random, delta, kPicture));
   std::vector<uint8_t> plane(kPitch * 8 * (kPool / 32));
-  return TimePerCall([&] {
-    work = pool;
-    for (int b = 0; b < kPool; ++b) {
-      (delta ? kernels.reconstructDelta : kernels.reconstructKey)(
-          work[b].block, plane.data() + b / 32 * 8 * kPitch + b % 32 * 8, kPitch, work[b].slot, work[b].table);
-    }
-  }, kPool);
+  return TimePerCall(
+      [&] {
+        work = pool;
+        for (int b = 0; b < kPool; ++b) {
+          (delta ? kernels.reconstructDelta : kernels.reconstructKey)(
+              work[b].block, plane.data() + b / 32 * 8 * kPitch + b % 32 * 8, kPitch, work[b].slot,
+              work[b].table);
+        }
+      },
+      kPool);
 }
 
 }  // namespace
 
 const KernelCheck kReconstructKeyCheck = {
     "reconstruct_key_block",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructKey); }, 1,
+    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructKey); },
+    1,
     [](const BlockKernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); },
     [](uint64_t seed, int trial) { Describe(false, seed, trial); },
-    [](const BlockKernels& k) { return Bench(false, k); }, "block"};
+    [](const BlockKernels& k) { return Bench(false, k); },
+    "block"};
 
 const KernelCheck kReconstructDeltaCheck = {
     "reconstruct_delta_block",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructDelta); }, 1,
+    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructDelta); },
+    1,
     [](const BlockKernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); },
     [](uint64_t seed, int trial) { Describe(true, seed, trial); },
-    [](const BlockKernels& k) { return Bench(true, k); }, "block"};
+    [](const BlockKernels& k) { return Bench(true, k); },
+    "block"};
 
 }  // namespace zdc::checkasm

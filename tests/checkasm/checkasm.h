@@ -67,7 +67,8 @@ struct ReadOnly {
 template <class T>
 void PrintValues(const char* title, const T* values, int count) {
   std::printf("  %s:", title);
-  for (int i = 0; i < count; ++i) std::printf("%s%7d", i % 8 ? "" : "\n   ", static_cast<int>(values[i]));
+  for (int i = 0; i < count; ++i)
+    std::printf("%s%7d", i % 8 ? "" : "\n   ", static_cast<int>(values[i]));
   std::printf("\n");
 }
 

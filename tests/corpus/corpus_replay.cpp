@@ -41,8 +41,9 @@ void Say(const char* text) {
 }
 
 void OnFault(int signal) {
-  Say(signal == SIGABRT ? "\nreplay: failed check on " : "\nreplay: memory fault (an access outside "
-                                                         "the buffers) on ");
+  Say(signal == SIGABRT ? "\nreplay: failed check on "
+                        : "\nreplay: memory fault (an access outside "
+                          "the buffers) on ");
   Say(current);
   const int fd = open("replay-failure.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0 && currentBytes) {
