@@ -8,8 +8,8 @@
 // The targets keep their samples flush against inaccessible pages and their
 // outputs inside checked guard bands, so a read past the sample faults and a
 // stray write fails a check, without sanitizers. On a fault or a failed check
-// the input is written to replay-failure.bin, for the libFuzzer build:
-//   build-fuzz/<target>_fuzzer replay-failure.bin
+// the input is written to <seed directory's name>-failure.bin, for the
+// libFuzzer build:  build-fuzz/<target>_fuzzer <target>-failure.bin
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-// The input under way, for the fault handler (async-signal-safe calls only).
-char current[512] = "";
+// The input under way, for the fault handler (async-signal-safe calls only),
+// and where it goes on a failure.
+char current[512] = "", failurePath[512] = "replay-failure.bin";
 const std::vector<uint8_t>* currentBytes = nullptr;
 
 void Say(const char* text) {
@@ -45,12 +46,13 @@ void OnFault(int signal) {
                         : "\nreplay: memory fault (an access outside "
                           "the buffers) on ");
   Say(current);
-  const int fd = open("replay-failure.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int fd = open(failurePath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0 && currentBytes) {
     ssize_t ignored = write(fd, currentBytes->data(), currentBytes->size());
     (void)ignored;
     close(fd);
-    Say("; input written to replay-failure.bin");
+    Say("; input written to ");
+    Say(failurePath);
   }
   Say("\n");
   _exit(1);
@@ -99,6 +101,9 @@ int main(int argc, char** argv) {
   const long mutations = argc > 2 ? std::atol(argv[2]) : 1000;
   zdc::guarded::Random random(argc > 3 ? std::strtoull(argv[3], nullptr, 0) : 1);
   for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) signal(s, OnFault);
+  const fs::path directory = fs::path(argv[1]).lexically_normal();
+  const fs::path target = directory.has_filename() ? directory : directory.parent_path();
+  std::snprintf(failurePath, sizeof failurePath, "%s-failure.bin", target.filename().c_str());
 
   std::vector<fs::path> paths;
   std::error_code error;
