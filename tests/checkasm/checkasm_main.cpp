@@ -151,6 +151,7 @@ int Main(int argc, char** argv) {
       std::printf("ok\n");
       ++passed;
       if (!bench) continue;
+      std::snprintf(context, sizeof context, "the bench of %s (%s)", kernel->name, level.name);
       const double ns = kernel->bench(kernels);
       portableNs = portableNs == 0 ? ns : portableNs;
       char line[160];
