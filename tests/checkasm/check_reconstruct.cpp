@@ -205,9 +205,9 @@ void Describe(bool delta, uint64_t seed, int trial) {
   PrintValues(delta ? "coefficient change" : "coefficients", in.block, 64);
 }
 
-// Over a pool of picture blocks, restored before each pass, the copy timed
-// too (the kernels
-// clobber the block, and the delta kernel rewrites the slot).
+// Over a pool of picture blocks, restored before each pass (the kernels
+// clobber the block, and the delta kernel rewrites the slot); the restoring
+// copy is timed too.
 double Bench(bool delta, const BlockKernels& kernels) {
   constexpr int kPool = 256, kPitch = 32 * 8;
   Random random(1);
