@@ -1,7 +1,8 @@
 // The plain-build driver of a fuzz target: runs LLVMFuzzerTestOneInput on
 // every seed in a directory, then on a fixed number of seeded mutations of
 // them (bits flipped, bytes set to edge values, inserted, erased, copied,
-// the input cut short), the same inputs on every run.
+// the input cut short, the steering bytes at the front changed), the same
+// inputs on every run.
 //
 //   <target>_replay SEED_DIR [MUTATIONS] [RANDOM_SEED]
 //
@@ -69,7 +70,7 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, zdc::guarded::Random& ra
   for (int i = 0; i < count; ++i) {
     const int32_t size = static_cast<int32_t>(bytes.size());
     const int32_t at = random.Range(0, size > 0 ? size - 1 : 0);
-    const int kind = random.Range(0, 5);
+    const int kind = random.Range(0, 6);
     if (size == 0 || kind == 0) {
       bytes.insert(bytes.begin() + (size ? at : 0), static_cast<uint8_t>(random.Next32()));
     } else if (kind == 1) {
@@ -80,6 +81,8 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, zdc::guarded::Random& ra
       bytes.erase(bytes.begin() + at, bytes.begin() + std::min(size, at + random.Range(1, 16)));
     } else if (kind == 4) {
       bytes.resize(static_cast<size_t>(random.Range(0, size)));
+    } else if (kind == 5) {  // the values that steer the target, at the front
+      bytes[static_cast<size_t>(random.Range(0, std::min(size, 8) - 1))] ^= random.Next32() | 1;
     } else {
       const int32_t from = random.Range(0, size - 1), length = random.Range(1, 8);
       for (int32_t k = 0; k < length && from + k < size && at + k < size; ++k) {
