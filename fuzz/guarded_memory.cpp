@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +29,7 @@ Input::Input(const uint8_t* data, size_t size, Flush flush) : size_(size) {
 
 Input::~Input() { munmap(mapping_, mappingSize_); }
 
-Area::Area(size_t size, uint64_t seed) : bytes_(size + 2 * kGuard), allowed_(size + 2 * kGuard) {
+Area::Area(size_t size, uint64_t seed) : bytes_(size + 2 * kGuard) {
   Random(seed).Fill(bytes_.data(), bytes_.size());
   pattern_ = bytes_;
 }
@@ -36,18 +37,26 @@ Area::Area(size_t size, uint64_t seed) : bytes_(size + 2 * kGuard), allowed_(siz
 uint8_t* Area::Allow(size_t start, int32_t rowBytes, int32_t rows, int32_t pitch) {
   const size_t step = static_cast<size_t>(pitch < 0 ? -pitch : pitch);
   for (int32_t r = 0; r < rows && rowBytes > 0; ++r) {
-    const size_t at = kGuard + start + static_cast<size_t>(r) * step;
-    rows_.emplace_back(at, rowBytes);
-    std::memset(&allowed_[at], 1, static_cast<size_t>(rowBytes));
+    rows_.emplace_back(kGuard + start + static_cast<size_t>(r) * step, rowBytes);
   }
   return data() + start + (pitch < 0 && rows > 0 ? static_cast<size_t>(rows - 1) * step : 0);
 }
 
+void Area::Preset(size_t start, const void* bytes, size_t count) {
+  std::memcpy(&bytes_[kGuard + start], bytes, count);
+  std::memcpy(&pattern_[kGuard + start], bytes, count);
+}
+
 bool Area::Intact(ptrdiff_t* where) const {
-  for (size_t i = 0; i < bytes_.size(); ++i) {
-    if (allowed_[i] || bytes_[i] == pattern_[i]) continue;
-    if (where) *where = static_cast<ptrdiff_t>(i) - static_cast<ptrdiff_t>(kGuard);
-    return false;
+  size_t from = 0;  // the start of the stretch before the next allowed row
+  for (size_t i = 0; i <= rows_.size(); ++i) {
+    const size_t to = i < rows_.size() ? rows_[i].first : bytes_.size();
+    if (to > from && std::memcmp(&bytes_[from], &pattern_[from], to - from) != 0) {
+      while (bytes_[from] == pattern_[from]) ++from;
+      if (where) *where = static_cast<ptrdiff_t>(from) - static_cast<ptrdiff_t>(kGuard);
+      return false;
+    }
+    if (i < rows_.size()) from = std::max(from, rows_[i].first + rows_[i].second);
   }
   return true;
 }

@@ -45,7 +45,10 @@ class Area {
   uint8_t* data() { return bytes_.data() + kGuard; }
   // Allows `rows` rows of `rowBytes` at `pitch` (negative: upwards), the
   // lowest-addressed row starting `start` bytes into the area; returns row 0.
+  // Rows are allowed in address order.
   uint8_t* Allow(size_t start, int32_t rowBytes, int32_t rows, int32_t pitch);
+  // Puts bytes that must stay as they are (an input) `start` bytes in.
+  void Preset(size_t start, const void* bytes, size_t count);
   // False, with the offset from data() of the first changed byte outside the
   // allowed rows in `where`, when anything outside them changed.
   bool Intact(ptrdiff_t* where = nullptr) const;
@@ -54,7 +57,7 @@ class Area {
   std::vector<uint8_t> Allowed() const;
 
  private:
-  std::vector<uint8_t> bytes_, pattern_, allowed_;
+  std::vector<uint8_t> bytes_, pattern_;
   std::vector<std::pair<size_t, size_t>> rows_;  // (index in bytes_, length)
 };
 
