@@ -16,6 +16,7 @@
 //     ...  the frame
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -93,27 +94,21 @@ inline void AppendFrame(uint8_t control, uint8_t quality, const std::vector<uint
 // noise, so that delta frames change some blocks and not others.
 inline Picture MakeTestPattern(int32_t width, int32_t height, bool withChroma, int frame) {
   Picture picture = Picture::Create(width, height, withChroma);
-  auto fill = [frame](std::vector<uint8_t>& plane, int32_t w, int32_t h, int salt) {
-    uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(frame * 7 + salt + 1);
-    const int32_t side = w / 3 > 4 ? w / 3 : 4;
-    const int32_t left = (frame * 5 + salt) % (w > side ? w - side + 1 : 1);
-    const int32_t top = (frame * 3) % (h > side ? h - side + 1 : 1);
-    for (int32_t y = 0; y < h; ++y) {
-      for (int32_t x = 0; x < w; ++x) {
-        noise = noise * 1664525u + 1013904223u;
-        int v = 40 + x * 150 / (w > 1 ? w : 1) + y * 50 / (h > 1 ? h : 1);
-        if (x >= left && x < left + side && y >= top && y < top + side) {
-          v = ((x - left) / 2 + (y - top) / 2) % 2 ? 220 - salt * 20 : 30 + salt * 10;
-        }
-        v += static_cast<int>(noise >> 29) - 4;
-        plane[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-      }
+  std::vector<uint8_t>* planes[] = {&picture.luma, &picture.chroma[0], &picture.chroma[1]};
+  for (int p = 0; p < (withChroma ? 3 : 1); ++p) {
+    const int32_t w = p ? picture.ChromaWidth() : width, h = p ? picture.ChromaHeight() : height;
+    const int32_t side = std::max(w / 3, 4), left = (frame * 5 + p) % std::max(w - side + 1, 1),
+                  top = frame * 3 % std::max(h - side + 1, 1);
+    uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(frame * 7 + p + 1);
+    for (int32_t i = 0; i < w * h; ++i) {
+      const int32_t x = i % w - left, y = i / w - top;
+      noise = noise * 1664525u + 1013904223u;
+      int v = 40 + i % w * 150 / std::max(w, 1) + i / w * 50 / std::max(h, 1);
+      if (x >= 0 && x < side && y >= 0 && y < side)
+        v = (x / 2 + y / 2) % 2 ? 220 - p * 20 : 30 + p * 10;
+      (*planes[p])[i] =
+          static_cast<uint8_t>(std::clamp(v + static_cast<int>(noise >> 29) - 4, 0, 255));
     }
-  };
-  fill(picture.luma, width, height, 0);
-  if (withChroma) {
-    fill(picture.chroma[0], picture.ChromaWidth(), picture.ChromaHeight(), 1);
-    fill(picture.chroma[1], picture.ChromaWidth(), picture.ChromaHeight(), 2);
   }
   return picture;
 }
