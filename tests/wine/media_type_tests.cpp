@@ -13,8 +13,6 @@
 
 namespace {
 
-const GUID kQZV5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
-
 // A copy of `type` with `extra` zero bytes after its format block.
 CMediaType Longer(const CMediaType& type, ULONG extra) {
   CMediaType longer = type;
@@ -26,31 +24,21 @@ CMediaType Longer(const CMediaType& type, ULONG extra) {
 
 void TestInputTypes() {
   enum Change { kNone, kAudio, kFormatNone, kNoFormat, kShort, kLong, kVih2InVihSize };
-  const struct {
-    const GUID* subtype;
-    bool info2;
-    LONG width, height;
-    Change change;
-    HRESULT expected;
-  } tests[] = {
-      {&MEDIASUBTYPE_QZV2, false, 320, 240, kNone, S_OK},
-      {&MEDIASUBTYPE_QZV3, true, 176, 144, kNone, S_OK},
-      {&MEDIASUBTYPE_QZV4, false, 100, 50, kLong, S_OK},
-      {&MEDIASUBTYPE_QZV3, false, 65535, 32768, kNone, S_OK},
-      {&MEDIASUBTYPE_QZV2, false, 320, 240, kAudio, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_YVU9, false, 320, 240, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&kQZV5, false, 320, 240, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 320, 240, kFormatNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 320, 240, kNoFormat, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 320, 240, kShort, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, true, 320, 240, kShort, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, true, 320, 240, kVih2InVihSize, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 320, -240, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 0, 240, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 65536, 240, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV4, true, 16, 65536, kNone, VFW_E_TYPE_NOT_ACCEPTED},
-      {&MEDIASUBTYPE_QZV2, false, 65535, 32768, kNone, VFW_E_TYPE_NOT_ACCEPTED},  // > 2^31 bytes
-  };
+  const GUID &qzv2 = MEDIASUBTYPE_QZV2, &qzv3 = MEDIASUBTYPE_QZV3, &qzv4 = MEDIASUBTYPE_QZV4,
+             &yvu9 = MEDIASUBTYPE_YVU9;
+  const GUID qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
+  const struct { const GUID* subtype; bool info2; LONG width, height; Change change; bool ok; }
+      tests[] = {
+          {&qzv2, false, 320, 240, kNone, true},        {&qzv3, true, 176, 144, kNone, true},
+          {&qzv4, false, 100, 50, kLong, true},         {&qzv3, false, 65535, 32768, kNone, true},
+          {&qzv2, false, 320, 240, kAudio, false},     {&yvu9, false, 320, 240, kNone, false},
+          {&qzv5, false, 320, 240, kNone, false},       {&qzv2, false, 320, 240, kFormatNone, false},
+          {&qzv2, false, 320, 240, kNoFormat, false},   {&qzv2, false, 320, 240, kShort, false},
+          {&qzv2, true, 320, 240, kShort, false},       {&qzv2, true, 320, 240, kVih2InVihSize, false},
+          {&qzv2, false, 320, -240, kNone, false},      {&qzv2, false, 0, 240, kNone, false},
+          {&qzv2, false, 65536, 240, kNone, false},     {&qzv4, true, 16, 65536, kNone, false},
+          {&qzv2, false, 65535, 32768, kNone, false},  // over 2^31 bytes of picture
+      };
   TestGraph g;
   if (!g.in) return;
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
@@ -64,42 +52,31 @@ void TestInputTypes() {
       case kVih2InVihSize: type.cbFormat = sizeof(VIDEOINFOHEADER); break;
       case kNone: break;
     }
-    HRESULT hr = g.in->ReceiveConnection(&g.source->m_pin, &type);
-    ok(hr == tests[i].expected, "Test %zu: got hr %#lx.\n", i, hr);
+    HRESULT hr = g.in->ReceiveConnection(g.sourcePin, &type);
     HRESULT accept = g.in->QueryAccept(&type);
-    ok(accept == (hr == S_OK ? S_OK : S_FALSE), "Test %zu: QueryAccept got hr %#lx.\n", i, accept);
-    if (hr == S_OK) {
-      AM_MEDIA_TYPE connected;
-      g.in->ConnectionMediaType(&connected);
-      ok(connected.subtype == *tests[i].subtype, "Test %zu: got subtype %08lx.\n", i,
-         connected.subtype.Data1);
-      FreeMediaType(connected);
-      g.in->Disconnect();
-    }
-    hr = g.in->Disconnect();  // a refused connection leaves nothing behind
-    ok(hr == S_FALSE, "Test %zu: Disconnect got hr %#lx.\n", i, hr);
+    AM_MEDIA_TYPE connected = {};
+    g.in->ConnectionMediaType(&connected);
+    HRESULT disconnect = g.in->Disconnect();  // a refused connection leaves nothing behind
+    ok(hr == (tests[i].ok ? S_OK : VFW_E_TYPE_NOT_ACCEPTED) && accept == (tests[i].ok ? S_OK : S_FALSE) &&
+           disconnect == (tests[i].ok ? S_OK : S_FALSE) &&
+           (!tests[i].ok || connected.subtype == *tests[i].subtype),
+       "Test %zu: got hr %#lx, QueryAccept %#lx, Disconnect %#lx, subtype %08lx.\n", i, hr,
+       accept, disconnect, connected.subtype.Data1);
+    FreeMediaType(connected);
   }
-
   IBaseFilter* loose = NewDecompressor();
-  IPin* in = FindPin(loose, L"In");
+  IPin* in = nullptr;
+  loose->FindPin(L"In", &in);
   CMediaType type = InputType(MEDIASUBTYPE_QZV2, false, 320, 240);
-  HRESULT hr = in->ReceiveConnection(&g.source->m_pin, &type);
+  HRESULT hr = in->ReceiveConnection(g.sourcePin, &type);
   ok(hr == VFW_E_NOT_IN_GRAPH, "Outside a graph: got hr %#lx.\n", hr);
   in->Release();
-  ok(loose->Release() == 0, "Loose filter left.\n");
+  ok(!loose->Release(), "The filter outside a graph is left.\n");
 }
 
 void TestOutputTypes() {
-  const struct {
-    const GUID* subtype;
-    bool info2;
-    LONG width, height;
-    REFERENCE_TIME avg;
-    ULONG count;
-    const GUID* output;
-    WORD bitCount;
-    DWORD imageSize;
-  } tests[] = {
+  const struct { const GUID* subtype; bool info2; LONG width, height; REFERENCE_TIME avg;
+                 ULONG count; const GUID* output; WORD bitCount; DWORD size; } tests[] = {
       {&MEDIASUBTYPE_QZV2, false, 320, 240, 400000, 1, &MEDIASUBTYPE_YVU9, 9, 86400},
       {&MEDIASUBTYPE_QZV3, true, 176, 144, 333667, 2, &MEDIASUBTYPE_VbT8, 8, 25344},
       {&MEDIASUBTYPE_QZV4, true, 100, 50, 0, 2, &MEDIASUBTYPE_VbT9, 9, 5625},
@@ -109,73 +86,48 @@ void TestOutputTypes() {
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     TestGraph g;
     if (!g.in) return;
-    CMediaType input =
-        InputType(*tests[i].subtype, tests[i].info2, tests[i].width, tests[i].height, tests[i].avg);
+    const auto& t = tests[i];
+    CMediaType input = InputType(*t.subtype, t.info2, t.width, t.height, t.avg);
     auto* in2 = reinterpret_cast<VIDEOINFOHEADER2*>(input.pbFormat);
-    if (tests[i].info2) {
-      in2->dwInterlaceFlags = 5;
-      in2->dwPictAspectRatioX = 4;
-      in2->dwPictAspectRatioY = 3;
-      in2->dwCopyProtectFlags = 1;
-      in2->dwControlFlags = 2;
-    }
+    if (t.info2) in2->dwInterlaceFlags = 5, in2->dwCopyProtectFlags = 1, in2->dwControlFlags = 2,
+                 in2->dwPictAspectRatioX = 4, in2->dwPictAspectRatioY = 3;
     HRESULT hr = g.ConnectInput(input);
-    ok(hr == S_OK, "Test %zu: got hr %#lx.\n", i, hr);
-    // The rate is truncated to whole frames per second before it is scaled, in 32 bits.
-    const DWORD bitRate = tests[i].avg ? static_cast<uint32_t>(INT64_C(80000000) / tests[i].avg) *
-                                             tests[i].imageSize
-                                       : 0;
     IEnumMediaTypes* types = nullptr;
     g.out->EnumMediaTypes(&types);
     AM_MEDIA_TYPE* list[3] = {};
     ULONG count = 0;
-    hr = types->Next(3, list, &count);
-    ok(hr == S_FALSE && count == tests[i].count, "Test %zu: got hr %#lx, %lu types.\n", i, hr,
-       count);
-    ok(types->Reset() == S_OK && types->Skip(count) == S_OK && types->Skip(1) == S_FALSE,
-       "Test %zu: Reset and Skip.\n", i);
+    HRESULT next = types->Next(3, list, &count);
+    ok(hr == S_OK && next == S_FALSE && count == t.count && types->Reset() == S_OK &&
+           types->Skip(count) == S_OK && types->Skip(1) == S_FALSE,
+       "Test %zu: got hr %#lx, %#lx, %lu types.\n", i, hr, next, count);
     types->Release();
-    for (ULONG t = 0; t < count; ++t) {
-      AM_MEDIA_TYPE* type = list[t];
-      const bool info2 = tests[i].info2 && t == 0;
-      const ULONG size = info2 ? sizeof(VIDEOINFOHEADER2) : sizeof(VIDEOINFOHEADER);
-      ok(type->majortype == MEDIATYPE_Video && type->subtype == *tests[i].output &&
-             type->formattype == (info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo),
-         "Test %zu.%lu: got subtype %08lx, format %08lx.\n", i, t, type->subtype.Data1,
-         type->formattype.Data1);
-      ok(type->bFixedSizeSamples && !type->bTemporalCompression && !type->pUnk &&
-             type->lSampleSize == tests[i].imageSize && type->cbFormat == size,
-         "Test %zu.%lu: got %d, %d, %p, size %lu, format %lu bytes.\n", i, t,
-         type->bFixedSizeSamples, type->bTemporalCompression, type->pUnk, type->lSampleSize,
-         type->cbFormat);
-      const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
-      const RECT zero = {};
-      ok(EqualRect(&info->rcSource, &zero) && EqualRect(&info->rcTarget, &zero) &&
-             info->dwBitRate == bitRate && !info->dwBitErrorRate &&
-             info->AvgTimePerFrame == tests[i].avg,
-         "Test %zu.%lu: got rate %lu, time %lld.\n", i, t, info->dwBitRate, info->AvgTimePerFrame);
-      if (info2) {
-        const auto* out2 = reinterpret_cast<const VIDEOINFOHEADER2*>(type->pbFormat);
-        ok(out2->dwInterlaceFlags == 5 && out2->dwPictAspectRatioX == 4 &&
-               out2->dwPictAspectRatioY == 3 && !out2->dwCopyProtectFlags &&
-               !out2->dwControlFlags && !out2->dwReserved2,
-           "Test %zu.%lu: got interlace %lu, aspect %lu:%lu, flags %lu, %lu.\n", i, t,
-           out2->dwInterlaceFlags, out2->dwPictAspectRatioX, out2->dwPictAspectRatioY,
-           out2->dwCopyProtectFlags, out2->dwControlFlags);
+    for (ULONG n = 0; n < count; ++n) {
+      // The input's format with the output's subtype, size and rate; the
+      // rate is truncated to whole frames per second, then scaled in 32 bits.
+      CMediaType want = InputType(*t.output, t.info2 && !n, t.width, t.height, t.avg);
+      auto* info = reinterpret_cast<VIDEOINFOHEADER*>(want.pbFormat);
+      if (t.info2 && !n) {
+        auto* want2 = reinterpret_cast<VIDEOINFOHEADER2*>(want.pbFormat);
+        want2->dwInterlaceFlags = 5;
+        want2->dwPictAspectRatioX = 4;
+        want2->dwPictAspectRatioY = 3;
       }
-      const BITMAPINFOHEADER* h = BitmapHeader(*type);
-      ok(h->biSize == 40 && h->biPlanes == 1 && h->biWidth == tests[i].width &&
-             h->biHeight == tests[i].height && h->biBitCount == tests[i].bitCount &&
-             h->biCompression == tests[i].output->Data1 && h->biSizeImage == tests[i].imageSize,
-         "Test %zu.%lu: got %lu, %u, %ldx%ld, %u bits, %08lx, %lu bytes.\n", i, t, h->biSize,
-         h->biPlanes, h->biWidth, h->biHeight, h->biBitCount, h->biCompression, h->biSizeImage);
-      ok(h->biXPelsPerMeter == 2835 && h->biYPelsPerMeter == 2836 && !h->biClrUsed &&
-             !h->biClrImportant,
-         "Test %zu.%lu: got %ld, %ld, %lu, %lu.\n", i, t, h->biXPelsPerMeter, h->biYPelsPerMeter,
-         h->biClrUsed, h->biClrImportant);
-      hr = g.out->QueryAccept(type);
-      ok(hr == S_OK, "Test %zu.%lu: QueryAccept got hr %#lx.\n", i, t, hr);
-      DeleteMediaType(type);
+      info->dwBitRate = t.avg ? static_cast<uint32_t>(INT64_C(80000000) / t.avg) * t.size : 0;
+      BitmapHeader(want)->biBitCount = t.bitCount;
+      BitmapHeader(want)->biSizeImage = t.size;
+      const AM_MEDIA_TYPE* got = list[n];
+      size_t at = 0;
+      while (at < got->cbFormat && at < want.cbFormat && got->pbFormat[at] == want.pbFormat[at]) ++at;
+      ok(got->majortype == MEDIATYPE_Video && got->subtype == *t.output &&
+             got->formattype == want.formattype && got->bFixedSizeSamples &&
+             !got->bTemporalCompression && got->lSampleSize == t.size && !got->pUnk &&
+             got->cbFormat == want.cbFormat && at == want.cbFormat,
+         "Test %zu.%lu: got subtype %08lx, format %08lx, flags %d %d, size %lu, format of %lu "
+         "bytes differing from byte %zu.\n", i, n, got->subtype.Data1, got->formattype.Data1,
+         got->bFixedSizeSamples, got->bTemporalCompression, got->lSampleSize, got->cbFormat, at);
+      hr = g.out->QueryAccept(got);
+      ok(hr == S_OK, "Test %zu.%lu: QueryAccept got hr %#lx.\n", i, n, hr);
+      DeleteMediaType(list[n]);
     }
   }
 }
@@ -183,33 +135,19 @@ void TestOutputTypes() {
 void TestProposedOutputTypes() {
   enum What { kSame, kTarget, kSource, kWidth, kHeight, kTopDown, kSubtype, kBitCount, kPlanes,
               kCompression, kFormatType, kMajor, kShortFormat, kLongFormat };
-  const struct {
-    What what;
-    LONG a, c, d;  // a value; a rectangle (a, 0)-(c, d)
-    HRESULT expected;
-  } tests[] = {
-      {kSame, 0, 0, 0, S_OK},
-      {kTarget, 0, 320, 240, S_OK},
-      {kTarget, 0, 319, 240, VFW_E_TYPE_NOT_ACCEPTED},
-      {kTarget, 8, 328, 240, VFW_E_TYPE_NOT_ACCEPTED},
-      {kSource, 0, 320, 240, S_OK},
-      {kSource, 1, 320, 240, VFW_E_TYPE_NOT_ACCEPTED},
-      {kSource, 0, 160, 120, VFW_E_TYPE_NOT_ACCEPTED},
-      {kTopDown, 0, 0, 0, S_OK},
-      {kWidth, 384, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},  // a wider surface needs rcTarget
-      {kWidth, 384, 320, 240, S_OK},
-      {kWidth, 384, 320, 200, VFW_E_TYPE_NOT_ACCEPTED},
-      {kHeight, 480, 320, 240, S_OK},
-      {kWidth, 256, 320, 240, VFW_E_TYPE_NOT_ACCEPTED},
-      {kHeight, 200, 320, 240, VFW_E_TYPE_NOT_ACCEPTED},
-      {kSubtype, 0, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kBitCount, 12, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kPlanes, 2, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kCompression, 0, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kFormatType, 0, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kMajor, 0, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kShortFormat, 0, 0, 0, VFW_E_TYPE_NOT_ACCEPTED},
-      {kLongFormat, 0, 0, 0, S_OK},
+  // A value, a rectangle (a, 0)-(c, d), and whether the type is taken.
+  const struct { What what; LONG a, c, d; bool ok; } tests[] = {
+      {kSame, 0, 0, 0, true},             {kTarget, 0, 320, 240, true},
+      {kTarget, 0, 319, 240, false},      {kTarget, 8, 328, 240, false},
+      {kSource, 0, 320, 240, true},       {kSource, 1, 320, 240, false},
+      {kSource, 0, 160, 120, false},      {kTopDown, 0, 0, 0, true},
+      {kWidth, 384, 0, 0, false},         {kWidth, 384, 320, 240, true},  // needs rcTarget
+      {kWidth, 384, 320, 200, false},     {kHeight, 480, 320, 240, true},
+      {kWidth, 256, 320, 240, false},     {kHeight, 200, 320, 240, false},
+      {kSubtype, 0, 0, 0, false},         {kBitCount, 12, 0, 0, false},
+      {kPlanes, 2, 0, 0, false},          {kCompression, 0, 0, 0, false},
+      {kFormatType, 0, 0, 0, false},      {kMajor, 0, 0, 0, false},
+      {kShortFormat, 0, 0, 0, false},     {kLongFormat, 0, 0, 0, true},
   };
   TestGraph g;
   if (!g.in) return;
@@ -219,12 +157,12 @@ void TestProposedOutputTypes() {
     CMediaType type = base;
     auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
     BITMAPINFOHEADER* h = BitmapHeader(type);
-    const LONG a = tests[i].a;
+    const LONG a = tests[i].a, c = tests[i].c, d = tests[i].d;
     switch (tests[i].what) {
-      case kTarget: SetRect(&info->rcTarget, a, 0, tests[i].c, tests[i].d); break;
-      case kSource: SetRect(&info->rcSource, a, 0, tests[i].c, tests[i].d); break;
-      case kWidth: h->biWidth = a; SetRect(&info->rcTarget, 0, 0, tests[i].c, tests[i].d); break;
-      case kHeight: h->biHeight = a; SetRect(&info->rcTarget, 0, 0, tests[i].c, tests[i].d); break;
+      case kTarget: SetRect(&info->rcTarget, a, 0, c, d); break;
+      case kSource: SetRect(&info->rcSource, a, 0, c, d); break;
+      case kWidth: h->biWidth = a, SetRect(&info->rcTarget, 0, 0, c, d); break;
+      case kHeight: h->biHeight = a, SetRect(&info->rcTarget, 0, 0, c, d); break;
       case kTopDown: h->biHeight = -h->biHeight; break;
       case kSubtype: type.subtype = MEDIASUBTYPE_VbT9; break;
       case kBitCount: h->biBitCount = static_cast<WORD>(a); break;
@@ -237,52 +175,39 @@ void TestProposedOutputTypes() {
       case kSame: break;
     }
     HRESULT accept = g.out->QueryAccept(&type);
-    ok(accept == (tests[i].expected == S_OK ? S_OK : S_FALSE), "Test %zu: QueryAccept got %#lx.\n",
-       i, accept);
-    HRESULT hr = g.out->Connect(&g.sink->m_pin, &type);
-    ok(hr == tests[i].expected, "Test %zu: Connect got hr %#lx.\n", i, hr);
-    if (hr == S_OK) g.graph->Disconnect(g.out), g.graph->Disconnect(&g.sink->m_pin);
+    HRESULT hr = g.out->Connect(g.sinkPin, &type);
+    ok(accept == (tests[i].ok ? S_OK : S_FALSE) && hr == (tests[i].ok ? S_OK : VFW_E_TYPE_NOT_ACCEPTED),
+       "Test %zu: got QueryAccept %#lx, Connect %#lx.\n", i, accept, hr);
+    if (hr == S_OK) g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin);
   }
 }
 
-// The allocator the sink offers, or else the platform's, sized as the sink
-// asks and as the output type needs.
+// The sink's allocator if it offers one, else the platform's, sized as the
+// sink asks and as the output type needs.
 void TestAllocatorNegotiation() {
-  const struct {
-    long buffers, align;  // buffers < 0: no requirements
-    bool ownAllocator;
-    LONG surfaceWidth;    // 0: the offered type
-    long expectedBuffers, expectedSize;
-  } tests[] = {
-      {-1, 0, false, 0, 1, 86400},
-      {0, 1, false, 0, 1, 86400},
-      {3, 1, false, 0, 3, 86400},
-      {2, 16, false, 0, 2, 86400},
-      {0, 1, false, 384, 1, 103680},
+  const struct { long buffers, align; bool own; LONG surface; long wantBuffers, wantSize; } tests[] = {
+      {-1, 0, false, 0, 1, 86400}, {0, 1, false, 0, 1, 86400}, {3, 1, false, 0, 3, 86400},
+      {2, 16, false, 0, 2, 86400}, {0, 1, false, 384, 1, 103680},
       {2, 1, true, 0, 2, 90000},  // the sink's allocator hands out larger buffers
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     TestGraph g;
     if (!g.in) return;
+    const auto& t = tests[i];
     g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
-    if (tests[i].buffers >= 0) {
-      g.sink->hasRequirements = true;
-      g.sink->requirements = {tests[i].buffers, 0, tests[i].align, 0};
-    }
-    if (tests[i].ownAllocator) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
+    g.sink->hasRequirements = t.buffers >= 0;
+    g.sink->requirements = {t.buffers, 0, t.align, 0};
+    if (t.own) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
     CMediaType wide = FirstOffered(g.out);
-    if (tests[i].surfaceWidth) {
-      BitmapHeader(wide)->biWidth = tests[i].surfaceWidth;
-      wide.lSampleSize = BitmapHeader(wide)->biSizeImage = tests[i].surfaceWidth * 240 * 9 / 8;
-      SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(wide.pbFormat)->rcTarget, 0, 0, 320, 240);
-    }
-    HRESULT hr = g.ConnectOutput(tests[i].surfaceWidth ? &wide : nullptr);
-    ok(hr == S_OK, "Test %zu: got hr %#lx.\n", i, hr);
+    BitmapHeader(wide)->biWidth = t.surface;
+    wide.lSampleSize = BitmapHeader(wide)->biSizeImage = t.surface * 240 * 9 / 8;
+    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(wide.pbFormat)->rcTarget, 0, 0, 320, 240);
+    HRESULT hr = g.ConnectOutput(t.surface ? &wide : nullptr);
     const ALLOCATOR_PROPERTIES& props = g.sink->notified;
-    ok(props.cBuffers == tests[i].expectedBuffers && props.cbBuffer == tests[i].expectedSize &&
-           props.cbAlign == (tests[i].align ? tests[i].align : 1),
-       "Test %zu: got %ld buffers of %ld bytes, alignment %ld.\n", i, props.cBuffers,
-       props.cbBuffer, props.cbAlign);
+    ok(hr == S_OK && props.cBuffers == t.wantBuffers && props.cbBuffer == t.wantSize &&
+           props.cbAlign == (t.align ? t.align : 1),
+       "Test %zu: got hr %#lx, %ld buffers of %ld bytes, alignment %ld.\n", i, hr,
+       props.cBuffers, props.cbBuffer, props.cbAlign);
   }
 }
 
@@ -294,23 +219,23 @@ void TestReconnection() {
   // A new input size while the output is connected: the output is
   // reconnected with the matching type.
   g.graph->Disconnect(g.in);
-  g.graph->Disconnect(&g.source->m_pin);
+  g.graph->Disconnect(g.sourcePin);
   HRESULT hr = g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 176, 144));
-  ok(hr == S_OK, "Got hr %#lx.\n", hr);
   AM_MEDIA_TYPE type;
   g.out->ConnectionMediaType(&type);
-  ok(BitmapHeader(type)->biWidth == 176 && BitmapHeader(type)->biHeight == 144,
-     "Got output %ldx%ld.\n", BitmapHeader(type)->biWidth, BitmapHeader(type)->biHeight);
+  ok(hr == S_OK && BitmapHeader(type)->biWidth == 176 && BitmapHeader(type)->biHeight == 144,
+     "Got hr %#lx, output %ldx%ld.\n", hr, BitmapHeader(type)->biWidth,
+     BitmapHeader(type)->biHeight);
   FreeMediaType(type);
   // Downstream takes no output for the new input: the input type is refused.
   g.graph->Disconnect(g.in);
-  g.graph->Disconnect(&g.source->m_pin);
+  g.graph->Disconnect(g.sourcePin);
   g.sink->acceptWidth = 176;
   CMediaType other = InputType(MEDIASUBTYPE_QZV2, false, 320, 240);
-  hr = g.in->ReceiveConnection(&g.source->m_pin, &other);
-  ok(hr == VFW_E_INVALIDMEDIATYPE, "Got hr %#lx.\n", hr);
-  hr = g.in->QueryAccept(&other);
-  ok(hr == S_FALSE, "Got hr %#lx.\n", hr);
+  hr = g.in->ReceiveConnection(g.sourcePin, &other);
+  HRESULT accept = g.in->QueryAccept(&other);
+  ok(hr == VFW_E_INVALIDMEDIATYPE && accept == S_FALSE, "Got hr %#lx, QueryAccept %#lx.\n", hr,
+     accept);
 }
 
 }  // namespace

@@ -35,11 +35,7 @@ void TestSettingsInterface() {
 
   // Kept in hundredths, read back times 0.01: 0.29 reads 0.28. A refused
   // quality leaves the one before.
-  const struct {
-    double value;
-    HRESULT expected;
-    double reads;
-  } qualities[] = {
+  const struct { double value; HRESULT expected; double reads; } qualities[] = {
       {0.5, S_OK, 0.5},   {1.0, S_OK, 1.0},   {0.0, S_OK, 0.0},
       {0.29, S_OK, 0.28}, {0.58, S_OK, 0.57}, {0.75, S_OK, 0.75},
       {1.0000001, E_INVALIDARG, 0.75}, {-0.01, E_INVALIDARG, 0.75},
@@ -102,44 +98,34 @@ void TestSettingsWhileStreaming() {
   // One WM_USER per frame to the window set last; none once cleared. The
   // quality is the last frame's; the average restarts with a reset but shows
   // the last one until the next frame.
-  const struct {
-    int window;  // -1: ClearNotifyWindow
-    bool reset;
-    std::vector<uint32_t> sizes;
-    uint16_t hundredths;
-    int toFirst, toSecond;
-    uint32_t average;
-  } tests[] = {
+  // window -1: ClearNotifyWindow.
+  const struct { int window; bool reset; std::vector<uint32_t> sizes; uint16_t hundredths;
+                 int toFirst, toSecond; uint32_t average; } tests[] = {
       {0, false, {1000, 1001, 1001}, 75, 3, 0, 1001},
       {1, true, {1000, 1001}, 50, 0, 2, 1001},
       {-1, true, {1000, 1000, 1001}, 64, 0, 0, 1000},
       {0, true, {1234}, 28, 1, 0, 1234},
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
-    if (tests[i].window < 0)
-      settings->ClearNotifyWindow();
-    else
-      settings->SetNotifyWindow(windows[tests[i].window]);
-    DecompressorStatistics before = {}, record = {};
+    const auto& t = tests[i];
+    t.window < 0 ? settings->ClearNotifyWindow() : settings->SetNotifyWindow(windows[t.window]);
+    DecompressorStatistics before = {}, reset = {}, after = {};
     settings->GetStatistics(&before);
-    if (tests[i].reset) settings->ResetStatistics();
-    settings->GetStatistics(&record);
-    ok(record.averageSampleSize == before.averageSampleSize, "Test %zu: the reset shows %u.\n",
-       i, record.averageSampleSize);
+    if (t.reset) settings->ResetStatistics();
+    settings->GetStatistics(&reset);
     settings->SetQuality(0.9);
     g.source->frames.clear();
-    for (uint32_t size : tests[i].sizes)
-      g.source->frames.push_back(EmptyFrame(size, tests[i].hundredths));
+    for (uint32_t size : t.sizes) g.source->frames.push_back(EmptyFrame(size, t.hundredths));
     g.Run();
     int toFirst = Notifications(windows[0]), toSecond = Notifications(windows[1]);
     double quality = 0;
     settings->GetQuality(&quality);
-    settings->GetStatistics(&record);
-    ok(toFirst == tests[i].toFirst && toSecond == tests[i].toSecond &&
-           std::fabs(quality - tests[i].hundredths / 100.0) < 1e-12 &&
-           record.averageSampleSize == tests[i].average,
-       "Test %zu: got %d and %d notifications, quality %.17g, average %u.\n", i, toFirst,
-       toSecond, quality, record.averageSampleSize);
+    settings->GetStatistics(&after);
+    ok(toFirst == t.toFirst && toSecond == t.toSecond && after.averageSampleSize == t.average &&
+           reset.averageSampleSize == before.averageSampleSize &&
+           std::fabs(quality - t.hundredths / 100.0) < 1e-12,
+       "Test %zu: got %d and %d notifications, quality %.17g, average %u (%u after the reset).\n",
+       i, toFirst, toSecond, quality, after.averageSampleSize, reset.averageSampleSize);
   }
   settings->ClearNotifyWindow();
   settings->Release();
@@ -190,23 +176,15 @@ void TestPageWithoutFilter() {
   RECT rect = {0, 0, 100, 100};
   MSG message = {};
   const HRESULT tests[][2] = {
-      {page->GetPageInfo(nullptr), E_POINTER},
-      {page->IsPageDirty(), S_FALSE},
-      {page->Apply(), E_UNEXPECTED},
-      {page->SetObjects(0, nullptr), E_UNEXPECTED},
-      {page->SetObjects(2, two), E_UNEXPECTED},
-      {page->SetObjects(1, &notAFilter), E_NOINTERFACE},
-      {page->Deactivate(), E_UNEXPECTED},
-      {page->Show(SW_SHOW), E_UNEXPECTED},
-      {page->Move(&rect), E_UNEXPECTED},
-      {page->Move(nullptr), E_POINTER},
+      {page->GetPageInfo(nullptr), E_POINTER}, {page->IsPageDirty(), S_FALSE},
+      {page->Apply(), E_UNEXPECTED}, {page->SetObjects(0, nullptr), E_UNEXPECTED},
+      {page->SetObjects(2, two), E_UNEXPECTED}, {page->SetObjects(1, &notAFilter), E_NOINTERFACE},
+      {page->Deactivate(), E_UNEXPECTED}, {page->Show(SW_SHOW), E_UNEXPECTED},
+      {page->Move(&rect), E_UNEXPECTED}, {page->Move(nullptr), E_POINTER},
       {page->Activate(GetDesktopWindow(), nullptr, FALSE), E_POINTER},
-      {page->Help(L"C:\\"), E_NOTIMPL},
-      {page->TranslateAccelerator(&message), E_NOTIMPL},
-      {page->SetPageSite(nullptr), E_UNEXPECTED},
-      {page->SetPageSite(&site), S_OK},
-      {page->SetPageSite(&site), E_UNEXPECTED},
-      {page->Apply(), E_UNEXPECTED},
+      {page->Help(L"C:\\"), E_NOTIMPL}, {page->TranslateAccelerator(&message), E_NOTIMPL},
+      {page->SetPageSite(nullptr), E_UNEXPECTED}, {page->SetPageSite(&site), S_OK},
+      {page->SetPageSite(&site), E_UNEXPECTED}, {page->Apply(), E_UNEXPECTED},
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i)
     ok(tests[i][0] == tests[i][1], "Call %zu: got hr %#lx.\n", i, tests[i][0]);
@@ -264,10 +242,7 @@ void SaveScreenshot(HWND window, const char* path) {
 
 // What the page shows of the filter when activated: quality as trunc(q*100).
 void TestQualityShown() {
-  const struct {
-    double set;
-    LRESULT shown;
-  } tests[] = {{0.505, 50}, {0.295, 28}, {0.585, 57}, {1.0, 100}, {0.0, 0}, {0.75, 75}};
+  const struct { double set; LRESULT shown; } tests[] = {{0.505, 50}, {0.295, 28}, {0.585, 57}, {1.0, 100}, {0.0, 0}, {0.75, 75}};
   IBaseFilter* filter = NewDecompressor();
   IDecompressorSettings* settings = SettingsOf(filter);
   const RECT rect = {8, 8, 308, 208};

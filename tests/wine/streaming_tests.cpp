@@ -1,7 +1,7 @@
 // Streaming in a platform graph: every picture against a FrameDecoder run on
-// the same frames, sample times and flags, the pin calls' exact results
-// (stopped, flushing, end of stream), damaged and control samples, and
-// format changes asked for by downstream.
+// the same frames, sample times and flags, the input pin's calls with their
+// exact results (stopped, flushing, end of stream), damaged and control
+// samples, and format changes asked for by downstream.
 #include "test_filters.h"
 
 #include <amvideo.h>
@@ -9,29 +9,37 @@
 #include <uuids.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 #include "check.h"
 
 namespace {
 
+uint32_t AverageShown(IBaseFilter* filter) {
+  IDecompressorSettings* settings = SettingsOf(filter);
+  DecompressorStatistics record = {};
+  settings->GetStatistics(&record);
+  settings->Release();
+  return record.averageSampleSize;
+}
+
 void TestStreams() {
   using zdc::CoefficientCoding;
-  const struct {
-    StreamShape shape;
-    const GUID* subtype;
-    bool info2, denoise, displayMask;
-  } tests[] = {
-      {{zdc::kFourccQzv2, 64, 48, 8, 4, CoefficientCoding::kHuffman, 50}, &MEDIASUBTYPE_QZV2, false, false, false},
-      {{zdc::kFourccQzv3, 100, 50, 7, 3, CoefficientCoding::kHuffman, 70}, &MEDIASUBTYPE_QZV3, true, false, false},
-      {{zdc::kFourccQzv4, 176, 144, 6, 4, CoefficientCoding::kArithmetic, 40}, &MEDIASUBTYPE_QZV4, false, true, false},
-      {{zdc::kFourccQzv2, 96, 64, 8, 4, CoefficientCoding::kHuffman, 60}, &MEDIASUBTYPE_QZV2, true, false, true},
-      {{zdc::kFourccQzv4, 64, 64, 8, 5, CoefficientCoding::kArithmetic, 55}, &MEDIASUBTYPE_QZV4, true, true, true},
-      {{zdc::kFourccQzv3, 40, 24, 6, 3, CoefficientCoding::kArithmetic, 90}, &MEDIASUBTYPE_QZV3, false, false, true},
+  const CoefficientCoding huffman = CoefficientCoding::kHuffman;
+  const CoefficientCoding arithmetic = CoefficientCoding::kArithmetic;
+  const struct { StreamShape shape; const GUID* subtype; bool info2, denoise, mask; } tests[] = {
+      {{zdc::kFourccQzv2, 64, 48, 8, 4, huffman, 50}, &MEDIASUBTYPE_QZV2, false, false, false},
+      {{zdc::kFourccQzv3, 100, 50, 7, 3, huffman, 70}, &MEDIASUBTYPE_QZV3, true, false, false},
+      {{zdc::kFourccQzv4, 176, 144, 6, 4, arithmetic, 40}, &MEDIASUBTYPE_QZV4, false, true, false},
+      {{zdc::kFourccQzv2, 96, 64, 8, 4, huffman, 60}, &MEDIASUBTYPE_QZV2, true, false, true},
+      {{zdc::kFourccQzv4, 64, 64, 8, 5, arithmetic, 55}, &MEDIASUBTYPE_QZV4, true, true, true},
+      {{zdc::kFourccQzv3, 40, 24, 6, 3, arithmetic, 90}, &MEDIASUBTYPE_QZV3, false, false, true},
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     const StreamShape& shape = tests[i].shape;
-    const bool withChroma = shape.fourcc != zdc::kFourccQzv3;
-    char name[32];
+    const bool chroma = shape.fourcc != zdc::kFourccQzv3;
+    char name[16];
     std::snprintf(name, sizeof(name), "Stream %zu", i);
     TestGraph g;
     if (!g.in) return;
@@ -41,15 +49,15 @@ void TestStreams() {
     ok(hr == S_OK, "%s: got hr %#lx.\n", name, hr);
     IDecompressorSettings* settings = SettingsOf(g.filter);
     settings->SetDenoise(tests[i].denoise);
-    settings->SetDisplayMask(tests[i].displayMask);
-    const ReferenceRun want = DecodeReference(g.source->frames, shape.width, shape.height,
-                                              withChroma, tests[i].denoise, tests[i].displayMask);
-    // The second run starts the decoder again.
-    for (int run = 0; run < 2; ++run) {
-      g.sink->Clear();
+    settings->SetDisplayMask(tests[i].mask);
+    const ReferenceRun want = DecodeReference(g.source->frames, shape.width, shape.height, chroma,
+                                              tests[i].denoise, tests[i].mask);
+    for (int run = 0; run < 2; ++run) {  // the second run starts the decoder again
+      g.sink->samples.clear();
+      g.sink->segments = 0;
       g.Run();
-      const std::vector<ReceivedSample> got = g.sink->Samples();
-      CheckPictures(name, got, want, shape.width, shape.height, withChroma);
+      const std::vector<ReceivedSample>& got = g.sink->samples;
+      CheckPictures(name, got, want, shape.width, shape.height, chroma);
       for (size_t s = 0; s < got.size(); ++s)
         ok(got[s].hasTime && got[s].start == 400000 * LONGLONG(s) &&
                got[s].stop == got[s].start + 400000 && got[s].syncPoint &&
@@ -57,28 +65,25 @@ void TestStreams() {
            "%s, sample %zu: got time %d %lld-%lld, flags %d %d %d.\n", name, s, got[s].hasTime,
            got[s].start, got[s].stop, got[s].syncPoint, got[s].discontinuity,
            got[s].ownAllocator);
-      ok(g.sink->endOfStreams == 1 && g.sink->segments == 1,
-         "%s: got %ld ends of stream, %ld segments.\n", name, g.sink->endOfStreams,
-         g.sink->segments);
-      ok(std::count(g.source->deliveries.begin(), g.source->deliveries.end(), S_OK) == shape.frames,
-         "%s: got %zu deliveries.\n", name, g.source->deliveries.size());
+      const auto delivered = std::count(g.source->deliveries.begin(), g.source->deliveries.end(), S_OK);
+      ok(g.sink->endOfStreams == 1 && g.sink->segments == 1 && delivered == shape.frames,
+         "%s: got %ld ends of stream, %ld segments, %d deliveries.\n", name,
+         g.sink->endOfStreams, g.sink->segments, int(delivered));
     }
     // Statistics over both runs; the quality is the last frame header's.
     std::vector<int32_t> counts = want.results;
     counts.insert(counts.end(), want.results.begin(), want.results.end());
-    DecompressorStatistics record = {};
-    settings->GetStatistics(&record);
     double quality = 0;
     settings->GetQuality(&quality);
-    ok(record.averageSampleSize == Average(counts) && int(quality * 100 + 0.5) == shape.quality,
-       "%s: got average %u, expected %u; quality %.17g.\n", name, record.averageSampleSize,
+    ok(AverageShown(g.filter) == Average(counts) && int(quality * 100 + 0.5) == shape.quality,
+       "%s: got average %u, expected %u; quality %.17g.\n", name, AverageShown(g.filter),
        Average(counts), quality);
     settings->Release();
   }
 }
 
-// The input pin's calls outside the source's thread, with the filter and the
-// sink paused or stopped directly.
+// The input pin's calls from this thread, with the filter and the sink paused
+// or stopped directly.
 void TestPinCalls() {
   TestGraph g;
   if (!g.in) return;
@@ -102,46 +107,35 @@ void TestPinCalls() {
   REFERENCE_TIME start = 800000, stop = 1200000;
   sample->SetTime(&start, &stop);
 
-  HRESULT hr = input->Receive(sample);
-  ok(hr == VFW_E_WRONG_STATE, "Stopped: Receive got hr %#lx.\n", hr);
-  hr = g.in->EndOfStream();
-  ok(hr == VFW_E_WRONG_STATE, "Stopped: EndOfStream got hr %#lx.\n", hr);
-  g.sink->Pause();
-  g.filter->Pause();
-  hr = input->Receive(sample);
-  ok(hr == S_OK, "Paused: Receive got hr %#lx.\n", hr);
-  hr = input->Receive(nullptr);
-  ok(hr == E_POINTER, "Receive(null) got hr %#lx.\n", hr);
-  hr = g.in->BeginFlush();
-  ok(hr == S_OK && g.sink->beginFlushes == 1, "BeginFlush got hr %#lx, %ld flushes.\n", hr,
-     g.sink->beginFlushes);
-  hr = input->Receive(sample);
-  ok(hr == S_FALSE, "Flushing: Receive got hr %#lx.\n", hr);
-  hr = g.in->EndFlush();
-  ok(hr == S_OK && g.sink->endFlushes == 1, "EndFlush got hr %#lx, %ld flushes.\n", hr,
-     g.sink->endFlushes);
-  hr = input->Receive(sample);
-  ok(hr == S_OK, "After the flush: Receive got hr %#lx.\n", hr);
-  hr = g.in->NewSegment(0, 10000000, 1.0);
-  ok(hr == S_OK && g.sink->segments == 1, "NewSegment got hr %#lx, %ld segments.\n", hr,
-     g.sink->segments);
-  hr = g.in->EndOfStream();
-  ok(hr == S_OK && g.sink->endOfStreams == 1, "EndOfStream got hr %#lx, %ld.\n", hr,
-     g.sink->endOfStreams);
-  const std::vector<ReceivedSample> got = g.sink->Samples();
+  SinkState& sink = *g.sink;
+  const struct { const char* name; std::function<HRESULT()> call; HRESULT expected; LONG count;
+                 volatile LONG* counter; } tests[] = {
+      {"Stopped: Receive", [&] { return input->Receive(sample); }, VFW_E_WRONG_STATE, 0, nullptr},
+      {"Stopped: EndOfStream", [&] { return g.in->EndOfStream(); }, VFW_E_WRONG_STATE, 0, &sink.endOfStreams},
+      {"Pause", [&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, 0, nullptr},
+      {"Receive", [&] { return input->Receive(sample); }, S_OK, 0, nullptr},
+      {"Receive(null)", [&] { return input->Receive(nullptr); }, E_POINTER, 0, nullptr},
+      {"BeginFlush", [&] { return g.in->BeginFlush(); }, S_OK, 1, &sink.flushes},
+      {"Flushing: Receive", [&] { return input->Receive(sample); }, S_FALSE, 0, nullptr},
+      {"EndFlush", [&] { return g.in->EndFlush(); }, S_OK, 2, &sink.flushes},
+      {"Receive", [&] { return input->Receive(sample); }, S_OK, 0, nullptr},
+      {"NewSegment", [&] { return g.in->NewSegment(0, 10000000, 1.0); }, S_OK, 1, &sink.segments},
+      {"EndOfStream", [&] { return g.in->EndOfStream(); }, S_OK, 1, &sink.endOfStreams},
+      {"Stop", [&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, 0, nullptr},
+      {"Stopped: Receive", [&] { return input->Receive(sample); }, VFW_E_WRONG_STATE, 0, nullptr},
+      {"Disconnect output", [&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK, 0, nullptr},
+      {"No output: Receive", [&] { return input->Receive(sample); }, VFW_E_NOT_CONNECTED, 0, nullptr},
+      {"No output: BeginFlush", [&] { return g.in->BeginFlush(); }, VFW_E_NOT_CONNECTED, 2, &sink.flushes},
+  };
+  for (const auto& t : tests) {
+    HRESULT hr = t.call();
+    ok(hr == t.expected && (!t.counter || *t.counter == t.count), "%s: got hr %#lx, count %ld.\n",
+       t.name, hr, t.counter ? *t.counter : 0);
+  }
+  const std::vector<ReceivedSample>& got = sink.samples;
   ok(got.size() == 2 && got[1].start == start && got[1].stop == stop,
      "Got %zu samples, times %lld-%lld.\n", got.size(), got.empty() ? 0 : got.back().start,
      got.empty() ? 0 : got.back().stop);
-  g.filter->Stop();
-  g.sink->Stop();
-  hr = input->Receive(sample);
-  ok(hr == VFW_E_WRONG_STATE, "Stopped again: Receive got hr %#lx.\n", hr);
-  g.graph->Disconnect(g.out);
-  g.graph->Disconnect(&g.sink->m_pin);
-  hr = input->Receive(sample);
-  ok(hr == VFW_E_NOT_CONNECTED, "No output: Receive got hr %#lx.\n", hr);
-  hr = g.in->BeginFlush();
-  ok(hr == VFW_E_NOT_CONNECTED, "No output: BeginFlush got hr %#lx.\n", hr);
   sample->Release();
   allocator->Decommit();
   ULONG left = allocator->Release();
@@ -168,7 +162,7 @@ void TestDamagedAndControlSamples() {
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   g.Run();
-  std::vector<ReceivedSample> got = g.sink->Samples();
+  std::vector<ReceivedSample> got = g.sink->samples;
   ok(got.size() == 9 && got[3].length == 300 && !got[3].ownAllocator &&
          std::equal(control.data.begin(), control.data.end(), got[3].bytes.begin()),
      "Got %zu samples; the control sample has %ld bytes.\n", got.size(),
@@ -177,20 +171,17 @@ void TestDamagedAndControlSamples() {
   const ReferenceRun want = DecodeReference(frames, 64, 48, true);
   CheckPictures("Damaged stream", got, want, 64, 48, true);
   std::vector<int32_t> counts;
-  for (const SourceFrame& frame : frames)
-    if (frame.media) counts.push_back(static_cast<int32_t>(frame.data.size()));
-  for (size_t i = 0; i < counts.size(); ++i) counts[i] = want.results[i] ? want.results[i] : counts[i];
-  IDecompressorSettings* settings = SettingsOf(g.filter);
-  DecompressorStatistics record = {};
-  settings->GetStatistics(&record);
-  ok(record.averageSampleSize == Average(counts), "Got average %u, expected %u.\n",
-     record.averageSampleSize, Average(counts));
-  settings->Release();
+  for (const SourceFrame& frame : frames) {
+    const size_t n = counts.size();
+    if (frame.media) counts.push_back(want.results[n] ? want.results[n] : int32_t(frame.data.size()));
+  }
+  ok(AverageShown(g.filter) == Average(counts), "Got average %u, expected %u.\n",
+     AverageShown(g.filter), Average(counts));
 }
 
-// Downstream attaches a new type to the output sample from the fifth on: a
-// wider surface is taken and the decoder goes on at the new stride; a type
-// the decompressor cannot produce aborts the stream.
+// Downstream attaches a new type to the fifth output sample: a wider surface
+// is taken and the pictures go on at the new stride; a type the decompressor
+// cannot produce aborts the stream.
 void TestFormatChanges() {
   for (int refused = 0; refused < 2; ++refused) {
     const int32_t width = 64, height = 48, wide = 96;
@@ -204,23 +195,18 @@ void TestFormatChanges() {
     BitmapHeader(changed)->biWidth = wide;
     changed.lSampleSize = BitmapHeader(changed)->biSizeImage = wide * height * 9 / 8;
     SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(changed.pbFormat)->rcTarget, 0, 0, width, height);
-    if (refused) {
-      changed.subtype = MEDIASUBTYPE_RGB24;
-      BitmapHeader(changed)->biCompression = BI_RGB;
-    }
+    if (refused) changed.subtype = MEDIASUBTYPE_RGB24, BitmapHeader(changed)->biCompression = BI_RGB;
     g.sink->ownAllocator = NewTestAllocator(wide * height * 9 / 8, 4, &changed);
     HRESULT hr = g.ConnectOutput(&current);
     ok(hr == S_OK, "Got hr %#lx.\n", hr);
-    const ReferenceRun want = DecodeReference(g.source->frames, width, height, true, false,
-                                              false, 4, wide);
-    std::vector<ReceivedSample> got;
+    const ReferenceRun want =
+        DecodeReference(g.source->frames, width, height, true, false, false, 4, wide);
+    const std::vector<ReceivedSample>& got = g.sink->samples;
     if (!refused) {
       g.Run();
-      got = g.sink->Samples();
       CheckPictures("Format change", got, want, width, height, true);
       for (size_t i = 0; i < got.size(); ++i)
-        ok(got[i].width == (i < 4 ? width : wide), "Sample %zu: got width %ld.\n", i,
-           got[i].width);
+        ok(got[i].width == (i < 4 ? width : wide), "Sample %zu: got width %ld.\n", i, got[i].width);
       AM_MEDIA_TYPE now;
       g.out->ConnectionMediaType(&now);
       ok(BitmapHeader(now)->biWidth == wide, "Got width %ld.\n", BitmapHeader(now)->biWidth);
@@ -229,22 +215,17 @@ void TestFormatChanges() {
     }
     g.control->Run();
     LONG_PTR result = 0;
-    ok(WaitForEvent(g.events, EC_ERRORABORT, &result) && result == VFW_E_TYPE_NOT_ACCEPTED,
-       "Got EC_ERRORABORT with %#lx.\n", (long)result);
+    bool aborted = WaitForEvent(g.events, EC_ERRORABORT, &result);
     g.control->Stop();
-    got = g.sink->Samples();
-    ok(got.size() == 4 && g.sink->endOfStreams == 1 && g.source->deliveries.size() == 5 &&
-           g.source->deliveries.back() == VFW_E_TYPE_NOT_ACCEPTED,
-       "Got %zu samples, %ld ends of stream, %zu deliveries.\n", got.size(),
-       g.sink->endOfStreams, g.source->deliveries.size());
     // The refused sample is not counted.
-    IDecompressorSettings* settings = SettingsOf(g.filter);
-    DecompressorStatistics record = {};
-    settings->GetStatistics(&record);
     const std::vector<int32_t> counts(want.results.begin(), want.results.begin() + 4);
-    ok(record.averageSampleSize == Average(counts), "Got average %u, expected %u.\n",
-       record.averageSampleSize, Average(counts));
-    settings->Release();
+    ok(aborted && result == VFW_E_TYPE_NOT_ACCEPTED && got.size() == 4 &&
+           g.sink->endOfStreams == 1 && g.source->deliveries.size() == 5 &&
+           g.source->deliveries.back() == VFW_E_TYPE_NOT_ACCEPTED &&
+           AverageShown(g.filter) == Average(counts),
+       "Got EC_ERRORABORT %d with %#lx, %zu samples, %ld ends of stream, %zu deliveries, "
+       "average %u.\n", aborted, (long)result, got.size(), g.sink->endOfStreams,
+       g.source->deliveries.size(), AverageShown(g.filter));
   }
 }
 

@@ -5,8 +5,11 @@
 #include <evcode.h>
 #include <uuids.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "base_input_pin.h"
+#include "base_output_pin.h"
 #include "check.h"
 #include "frame_decoder.h"
 #include "frame_encoder.h"
@@ -20,12 +23,6 @@ template <class Function>
 Function Export(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(g_module, name)));
 }
-
-// Classes of the test filters, for IPersist.
-const CLSID kTestSourceClass = {
-    0x0c3f9a77, 0x5e21, 0x4b8d, {0xa6, 0xc4, 0x1e, 0x93, 0xd2, 0xb7, 0xf8, 0x05}};
-const CLSID kTestSinkClass = {
-    0x6b1e3c4a, 0x90f2, 0x4c55, {0x9d, 0x8e, 0x2a, 0x7d, 0x4f, 0x1b, 0x3c, 0x60}};
 
 }  // namespace
 
@@ -103,12 +100,6 @@ BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type) {
                              : offsetof(VIDEOINFOHEADER, bmiHeader)));
 }
 
-IPin* FindPin(IBaseFilter* filter, const wchar_t* id) {
-  IPin* pin = nullptr;
-  filter->FindPin(id, &pin);
-  return pin;
-}
-
 CMediaType FirstOffered(IPin* pin) {
   IEnumMediaTypes* types = nullptr;
   pin->EnumMediaTypes(&types);
@@ -121,224 +112,178 @@ CMediaType FirstOffered(IPin* pin) {
 }
 
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
-  for (DWORD begin = GetTickCount(); GetTickCount() - begin < 20000;) {
-    long got = 0;
-    LONG_PTR p1 = 0, p2 = 0;
-    if (events->GetEvent(&got, &p1, &p2, 50) != S_OK) continue;
-    events->FreeEventParams(got, p1, p2);
-    if (param1) *param1 = p1;
-    if (got == code) return true;
-  }
-  return false;
-}
-
-TestSource::TestSource()
-    : CBaseFilter(L"test source", nullptr, &m_lock, kTestSourceClass), m_pin(this, nullptr) {}
-
-TestSource::Pin::Pin(TestSource* source, HRESULT* hr)
-    : CBaseOutputPin(L"source pin", source, &source->m_lock, hr, L"Out"), source(source) {}
-
-HRESULT TestSource::Pin::GetMediaType(int position, CMediaType* type) {
-  return position > 0 ? VFW_S_NO_MORE_ITEMS : type->Set(source->type);
-}
-
-HRESULT TestSource::Pin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-  long size = source->bufferSize;
-  for (const SourceFrame& frame : source->frames)
-    if (static_cast<long>(frame.data.size()) > size) size = static_cast<long>(frame.data.size());
-  request->cBuffers = 2;
-  request->cbBuffer = size > 0 ? size : 1;
-  ALLOCATOR_PROPERTIES actual;
-  return allocator->SetProperties(request, &actual);
-}
-
-HRESULT TestSource::Pin::Active() {
-  HRESULT hr = CBaseOutputPin::Active();
-  source->deliveries.clear();
-  thread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
-  return hr;
-}
-
-DWORD WINAPI TestSource::Pin::ThreadMain(void* pin) {
-  static_cast<Pin*>(pin)->Push();
-  return 0;
-}
-
-HRESULT TestSource::Pin::Inactive() {
-  HRESULT hr = CBaseOutputPin::Inactive();  // ends a wait for a buffer
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  thread = nullptr;
-  return hr;
-}
-
-void TestSource::Pin::Push() {
-  const REFERENCE_TIME duration = 400000;
-  DeliverNewSegment(0, duration * static_cast<LONGLONG>(source->frames.size()), 1.0);
-  for (size_t i = 0; i < source->frames.size(); ++i) {
-    const SourceFrame& frame = source->frames[i];
-    REFERENCE_TIME start = duration * static_cast<LONGLONG>(i), stop = start + duration;
-    IMediaSample* sample = nullptr;
-    if (FAILED(GetDeliveryBuffer(&sample, &start, &stop, 0))) return;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, frame.data.data(), frame.data.size());
-    sample->SetActualDataLength(static_cast<long>(frame.data.size()));
-    sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(frame.key);
-    sample->SetDiscontinuity(i == 0);
-    // Set on every sample: a reused sample keeps the stream it was given.
-    IMediaSample2* sample2 = nullptr;
-    sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
-    AM_SAMPLE2_PROPERTIES props = {};
-    sample2->GetProperties(sizeof(props), (BYTE*)&props);
-    props.dwStreamId = frame.media ? AM_STREAM_MEDIA : AM_STREAM_CONTROL;
-    sample2->SetProperties(sizeof(props), (BYTE*)&props);
-    sample2->Release();
-    HRESULT hr = Deliver(sample);
-    sample->Release();
-    source->deliveries.push_back(hr);
-    if (FAILED(hr)) return;
-  }
-  DeliverEndOfStream();
-}
-
-TestSink::TestSink()
-    : CBaseFilter(L"test sink", nullptr, &m_lock, kTestSinkClass), m_pin(this, nullptr) {}
-
-TestSink::~TestSink() {
-  if (ownAllocator) ownAllocator->Release();
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::NonDelegatingQueryInterface(REFIID iid, void** out) {
-  if (IsEqualIID(iid, IID_IAMFilterMiscFlags))
-    return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
-  return CBaseFilter::NonDelegatingQueryInterface(iid, out);
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Run(REFERENCE_TIME start) {
-  CAutoLock lock(&m_lock);
-  HRESULT hr = CBaseFilter::Run(start);
-  if (m_completePending) NotifyEvent(EC_COMPLETE, S_OK, (LONG_PTR) static_cast<IBaseFilter*>(this));
-  m_completePending = false;
-  return hr;
-}
-
-std::vector<ReceivedSample> TestSink::Samples() {
-  CAutoLock lock(&m_samplesLock);
-  return m_samples;
-}
-
-void TestSink::Clear() {
-  CAutoLock lock(&m_samplesLock);
-  m_samples.clear();
-  endOfStreams = segments = beginFlushes = endFlushes = 0;
-}
-
-TestSink::Pin::Pin(TestSink* sink, HRESULT* hr)
-    : CBaseInputPin(L"sink pin", sink, &sink->m_lock, hr, L"In"), sink(sink) {}
-
-HRESULT TestSink::Pin::CheckMediaType(const CMediaType* type) {
-  if (!sink->acceptWidth) return S_OK;
-  bool wide = type->cbFormat >= sizeof(VIDEOINFOHEADER) &&
-              BitmapHeader(const_cast<CMediaType&>(*type))->biWidth == sink->acceptWidth;
-  return wide ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::GetAllocator(IMemAllocator** allocator) {
-  if (!sink->ownAllocator) return CBaseInputPin::GetAllocator(allocator);
-  (*allocator = sink->ownAllocator)->AddRef();
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
-  allocator->GetProperties(&sink->notified);
-  return CBaseInputPin::NotifyAllocator(allocator, readOnly);
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) {
-  if (!sink->hasRequirements) return E_NOTIMPL;
-  *props = sink->requirements;
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::Receive(IMediaSample* sample) {
-  HRESULT hr = CBaseInputPin::Receive(sample);
-  if (hr != S_OK) return hr;
-  ReceivedSample record;
-  BYTE* data = nullptr;
-  sample->GetPointer(&data);
-  record.bytes.assign(data, data + sample->GetSize());
-  record.length = sample->GetActualDataLength();
-  record.hasTime = SUCCEEDED(sample->GetTime(&record.start, &record.stop));
-  record.syncPoint = sample->IsSyncPoint() == S_OK;
-  record.discontinuity = sample->IsDiscontinuity() == S_OK;
-  // A sample of the negotiated allocator has its buffer size.
-  ALLOCATOR_PROPERTIES props = {};
-  m_pAllocator->GetProperties(&props);
-  record.ownAllocator = props.cbBuffer == sample->GetSize();
-  record.width = BitmapHeader(m_mt)->biWidth;
-  CAutoLock lock(&sink->m_samplesLock);
-  sink->m_samples.push_back(std::move(record));
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::EndOfStream() {
-  InterlockedIncrement(&sink->endOfStreams);
-  CAutoLock lock(&sink->m_lock);
-  if (sink->m_State == State_Running)
-    sink->NotifyEvent(EC_COMPLETE, S_OK, (LONG_PTR) static_cast<IBaseFilter*>(sink));
-  else
-    sink->m_completePending = true;
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::BeginFlush() {
-  InterlockedIncrement(&sink->beginFlushes);
-  return CBaseInputPin::BeginFlush();
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::EndFlush() {
-  InterlockedIncrement(&sink->endFlushes);
-  return CBaseInputPin::EndFlush();
-}
-
-HRESULT STDMETHODCALLTYPE TestSink::Pin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
-                                                    double rate) {
-  InterlockedIncrement(&sink->segments);
-  return CBaseInputPin::NewSegment(start, stop, rate);
+  long got = 0;
+  LONG_PTR param2;
+  for (DWORD begin = GetTickCount(); got != code && GetTickCount() - begin < 20000;)
+    if (events->GetEvent(&got, param1, &param2, 50) == S_OK)
+      events->FreeEventParams(got, *param1, param2);
+  return got == code;
 }
 
 namespace {
 
+class TestSource : public CBaseFilter, public SourceState {
+  struct Pin : CBaseOutputPin {
+    Pin(TestSource* source) : CBaseOutputPin(L"", source, &source->m_lock, nullptr, L"Out") {}
+    TestSource* Source() { return static_cast<TestSource*>(m_pFilter); }
+    HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
+    HRESULT GetMediaType(int position, CMediaType* type) override {
+      return position > 0 ? VFW_S_NO_MORE_ITEMS : type->Set(Source()->type);
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+      long size = Source()->bufferSize;
+      for (const SourceFrame& frame : Source()->frames) size = std::max<long>(size, frame.data.size());
+      *request = {2, std::max(size, 1L), 1, 0};
+      ALLOCATOR_PROPERTIES actual;
+      return allocator->SetProperties(request, &actual);
+    }
+    HRESULT Active() override {
+      Source()->deliveries.clear();
+      HRESULT hr = CBaseOutputPin::Active();
+      thread = CreateThread(nullptr, 0, Push, this, 0, nullptr);
+      return hr;
+    }
+    HRESULT Inactive() override {
+      HRESULT hr = CBaseOutputPin::Inactive();  // ends a wait for a buffer
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+      return hr;
+    }
+    static DWORD WINAPI Push(void* context) {
+      Pin* pin = static_cast<Pin*>(context);
+      const std::vector<SourceFrame>& frames = pin->Source()->frames;
+      pin->DeliverNewSegment(0, 400000 * LONGLONG(frames.size()), 1.0);
+      for (size_t i = 0; i < frames.size(); ++i) {
+        REFERENCE_TIME start = 400000 * LONGLONG(i), stop = start + 400000;
+        IMediaSample* sample = nullptr;
+        if (FAILED(pin->GetDeliveryBuffer(&sample, &start, &stop, 0))) return 0;
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        std::memcpy(data, frames[i].data.data(), frames[i].data.size());
+        sample->SetActualDataLength(static_cast<long>(frames[i].data.size()));
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(frames[i].key);
+        sample->SetDiscontinuity(i == 0);
+        // Set on every sample: a reused sample keeps the stream it was given.
+        IMediaSample2* sample2 = nullptr;
+        sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
+        AM_SAMPLE2_PROPERTIES props;
+        sample2->GetProperties(sizeof(props), (BYTE*)&props);
+        props.dwStreamId = frames[i].media ? AM_STREAM_MEDIA : AM_STREAM_CONTROL;
+        sample2->SetProperties(sizeof(props), (BYTE*)&props);
+        sample2->Release();
+        HRESULT hr = pin->Deliver(sample);
+        sample->Release();
+        pin->Source()->deliveries.push_back(hr);
+        if (FAILED(hr)) return 0;
+      }
+      return pin->DeliverEndOfStream(), 0;
+    }
+    HANDLE thread = nullptr;
+  };
+  CCritSec m_lock;
+
+ public:
+  TestSource() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
+  Pin pin;
+};
+
+class TestSink : public CBaseFilter, public SinkState {
+  struct Pin : CBaseInputPin {
+    Pin(TestSink* sink) : CBaseInputPin(L"", sink, &sink->m_lock, nullptr, L"In") {}
+    TestSink* Sink() { return static_cast<TestSink*>(m_pFilter); }
+    HRESULT CheckMediaType(const CMediaType* type) override {
+      const LONG width = Sink()->acceptWidth;
+      return !width || BitmapHeader(*const_cast<CMediaType*>(type))->biWidth == width
+                 ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
+      if (!Sink()->ownAllocator) return CBaseInputPin::GetAllocator(allocator);
+      (*allocator = Sink()->ownAllocator)->AddRef();
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override {
+      allocator->GetProperties(&Sink()->notified);
+      return CBaseInputPin::NotifyAllocator(allocator, readOnly);
+    }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override {
+      if (!Sink()->hasRequirements) return E_NOTIMPL;
+      return *props = Sink()->requirements, S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
+      HRESULT hr = CBaseInputPin::Receive(sample);
+      if (hr != S_OK) return hr;
+      ReceivedSample got = {};
+      BYTE* data = nullptr;
+      sample->GetPointer(&data);
+      got.bytes.assign(data, data + sample->GetSize());
+      got.length = sample->GetActualDataLength();
+      got.hasTime = SUCCEEDED(sample->GetTime(&got.start, &got.stop));
+      got.syncPoint = sample->IsSyncPoint() == S_OK;
+      got.discontinuity = sample->IsDiscontinuity() == S_OK;
+      ALLOCATOR_PROPERTIES props;
+      m_pAllocator->GetProperties(&props);
+      got.ownAllocator = props.cbBuffer == sample->GetSize();
+      got.width = BitmapHeader(m_mt)->biWidth;
+      Sink()->samples.push_back(got);
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndOfStream() override {
+      return InterlockedIncrement(&Sink()->endOfStreams), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BeginFlush() override {
+      InterlockedIncrement(&Sink()->flushes);
+      return CBaseInputPin::BeginFlush();
+    }
+    HRESULT STDMETHODCALLTYPE EndFlush() override {
+      InterlockedIncrement(&Sink()->flushes);
+      return CBaseInputPin::EndFlush();
+    }
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
+                                         double rate) override {
+      InterlockedIncrement(&Sink()->segments);
+      return CBaseInputPin::NewSegment(start, stop, rate);
+    }
+  };
+  CCritSec m_lock;
+
+ public:
+  TestSink() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
+  ~TestSink() override {
+    if (ownAllocator) ownAllocator->Release();
+  }
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
+  Pin pin;
+};
+
+}  // namespace
+
+namespace {
+
 struct TestAllocator final : IMemAllocator {
-  LONG refs = 1;
+  LONG refs = 1, handedOut = 0;
   IMemAllocator* inner = nullptr;
   long minimumSize;
-  LONG handedOut = 0;
   int attachAt;
   CMediaType type;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IMemAllocator))
-      return *out = nullptr, E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMemAllocator) ? this : nullptr;
+    return *out ? AddRef(), S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG left = InterlockedDecrement(&refs);
-    if (!left) {
-      inner->Release();
-      delete this;
-    }
+    if (!left) inner->Release(), delete this;
     return left;
   }
   HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
                                           ALLOCATOR_PROPERTIES* actual) override {
-    ALLOCATOR_PROPERTIES adjusted = *request;
-    if (adjusted.cbBuffer < minimumSize) adjusted.cbBuffer = minimumSize;
-    return inner->SetProperties(&adjusted, actual);
+    ALLOCATOR_PROPERTIES wider = *request;
+    wider.cbBuffer = std::max(wider.cbBuffer, minimumSize);
+    return inner->SetProperties(&wider, actual);
   }
   HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* props) override {
     return inner->GetProperties(props);
@@ -376,43 +321,47 @@ TestGraph::TestGraph() {
   if (FAILED(hr)) return;
   graph->QueryInterface(IID_IMediaControl, (void**)&control);
   graph->QueryInterface(IID_IMediaEvent, (void**)&events);
-  filter = NewDecompressor();
-  (source = new TestSource)->NonDelegatingAddRef();
-  (sink = new TestSink)->NonDelegatingAddRef();
-  graph->AddFilter(source, L"source");
+  auto* testSource = new TestSource;
+  auto* testSink = new TestSink;
+  source = testSource;
+  sink = testSink;
+  sourceFilter = testSource, sinkFilter = testSink, filter = NewDecompressor();
+  sourcePin = &testSource->pin, sinkPin = &testSink->pin;
+  sourceFilter->AddRef();
+  sinkFilter->AddRef();
+  graph->AddFilter(sourceFilter, L"source");
   graph->AddFilter(filter, L"decompressor");
-  graph->AddFilter(sink, L"sink");
-  in = FindPin(filter, L"In");
-  out = FindPin(filter, L"Out");
+  graph->AddFilter(sinkFilter, L"sink");
+  filter->FindPin(L"In", &in);
+  filter->FindPin(L"Out", &out);
 }
 
 HRESULT TestGraph::ConnectInput(const CMediaType& type) {
   source->type = type;
-  return graph->ConnectDirect(&source->m_pin, in, &type);
+  return graph->ConnectDirect(sourcePin, in, &type);
 }
 
 HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
-  return graph->ConnectDirect(out, &sink->m_pin, type);
+  return graph->ConnectDirect(out, sinkPin, type);
 }
 
 void TestGraph::Run() {
+  sink->endOfStreams = 0;
   HRESULT hr = control->Run();
-  ok(SUCCEEDED(hr), "Run: got hr %#lx.\n", hr);
-  ok(WaitForEvent(events, EC_COMPLETE), "Got no EC_COMPLETE.\n");
-  hr = control->Stop();
-  ok(hr == S_OK, "Stop: got hr %#lx.\n", hr);
+  DWORD begin = GetTickCount();
+  while (!sink->endOfStreams && GetTickCount() - begin < 20000) Sleep(5);
+  ok(SUCCEEDED(hr) && sink->endOfStreams, "Run: got hr %#lx, no end of stream.\n", hr);
+  control->Stop();
 }
 
 TestGraph::~TestGraph() {
   if (!graph) return;
   control->Stop();
-  in->Release();
-  out->Release();
-  events->Release();
-  control->Release();
+  for (IUnknown* object : {(IUnknown*)in, (IUnknown*)out, (IUnknown*)events, (IUnknown*)control})
+    object->Release();
   // Releasing the graph removes (and disconnects) every filter.
-  ULONG refs[4] = {graph->Release(), filter->Release(), source->NonDelegatingRelease(),
-                   sink->NonDelegatingRelease()};
+  ULONG refs[4] = {graph->Release(), filter->Release(), sourceFilter->Release(),
+                   sinkFilter->Release()};
   ok(!refs[0] && !refs[1] && !refs[2] && !refs[3],
      "Got %lu, %lu, %lu, %lu references left (graph, decompressor, source, sink).\n", refs[0],
      refs[1], refs[2], refs[3]);

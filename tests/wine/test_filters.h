@@ -1,8 +1,8 @@
 // What the filter tests share: ZDC.dll loaded and its objects made through
-// its class factory, input media types, a push source and a recording sink
-// (written on our framework), an allocator that can ask for a format change,
-// a graph of the platform's Filter Graph Manager holding the three, and
-// compressed frames with the pictures a FrameDecoder makes of them.
+// its class factory, input media types, a graph of the platform's Filter Graph
+// Manager holding a push source, the decompressor and a recording sink (the
+// two written on our framework), an allocator that asks for a format change,
+// and compressed frames with the pictures a FrameDecoder makes of them.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +13,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "base_input_pin.h"
-#include "base_output_pin.h"
 #include "encoder_options.h"
 #include "media_type.h"
 #include "zdc_guids.h"
@@ -26,7 +24,6 @@ HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out);
 HRESULT CreateObject(REFCLSID clsid, IUnknown* outer, REFIID iid, void** out);
 IBaseFilter* NewDecompressor();
 IDecompressorSettings* SettingsOf(IUnknown* filter);
-
 ULONG RefCount(IUnknown* object);
 // Releases what must be the last reference and checks the module is free.
 void ReleaseLast(IUnknown* object, const char* name);
@@ -39,8 +36,7 @@ struct AggregatingOuter : IUnknown {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!IsEqualIID(iid, IID_IUnknown)) return inner->QueryInterface(iid, out);
     *out = this;
-    AddRef();
-    return S_OK;
+    return AddRef(), S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -50,103 +46,44 @@ struct AggregatingOuter : IUnknown {
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
                      REFERENCE_TIME avgTimePerFrame = 400000);
 BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type);
-IPin* FindPin(IBaseFilter* filter, const wchar_t* id);
-// The first type the pin offers.
 CMediaType FirstOffered(IPin* pin);
-// Waits for `code`, up to a limit that only keeps a broken graph from
-// hanging the tests; `param1` receives the event's first parameter.
-bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1 = nullptr);
+// Waits for `code`, up to a limit that only keeps a broken graph from hanging.
+bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
 struct SourceFrame {
   std::vector<BYTE> data;
   bool key = true;
   bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
 };
-
-// One output pin "Out" with one type; once paused it pushes a segment, one
-// timed sample per frame (the first a discontinuity) and end of stream.
-class TestSource : public CBaseFilter {
- public:
-  TestSource();
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n == 0 ? &m_pin : nullptr; }
+// The source's pin "Out" offers `type`; once paused it pushes a segment, a
+// sample per frame (times 0.04 s apart, the first a discontinuity), then end
+// of stream, and stops at the first failed delivery.
+struct SourceState {
   CMediaType type;
   std::vector<SourceFrame> frames;
-  long bufferSize = 0;            // 0: the largest frame
-  std::vector<HRESULT> deliveries;  // what each Deliver returned in the last run
-
- private:
-  struct Pin : CBaseOutputPin {
-    Pin(TestSource* source, HRESULT* hr);
-    HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
-    HRESULT GetMediaType(int position, CMediaType* type) override;
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-    HRESULT Active() override;
-    HRESULT Inactive() override;
-    static DWORD WINAPI ThreadMain(void* pin);
-    void Push();
-    TestSource* source;
-    HANDLE thread = nullptr;
-  };
-  CCritSec m_lock;
-
- public:
-  Pin m_pin;
+  long bufferSize = 0;              // 0: the largest frame
+  std::vector<HRESULT> deliveries;  // of the last run
 };
 
 struct ReceivedSample {
   std::vector<BYTE> bytes;
-  long length = 0;
-  bool hasTime = false, syncPoint = false, discontinuity = false, ownAllocator = false;
-  REFERENCE_TIME start = 0, stop = 0;
-  LONG width = 0;  // of the pin's type when the sample came
+  long length;
+  bool hasTime, syncPoint, discontinuity, ownAllocator;
+  REFERENCE_TIME start, stop;
+  LONG width;  // of the pin's type when the sample came
 };
-
-// One input pin "In" that records every sample and counts the calls; like a
-// renderer it reports EC_COMPLETE at end of stream once running.
-class TestSink : public CBaseFilter, public IAMFilterMiscFlags {
- public:
-  TestSink();
-  ~TestSink() override;
-  DECLARE_IUNKNOWN
-  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n == 0 ? &m_pin : nullptr; }
-  HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
-  std::vector<ReceivedSample> Samples();
-  void Clear();
-
+// The sink's pin "In" records samples and counts the calls.
+struct SinkState {
   LONG acceptWidth = 0;  // when set, the only output width taken
   bool hasRequirements = false;
   ALLOCATOR_PROPERTIES requirements = {};
   IMemAllocator* ownAllocator = nullptr;  // offered when set
-  LONG endOfStreams = 0, segments = 0, beginFlushes = 0, endFlushes = 0;
-  ALLOCATOR_PROPERTIES notified = {};     // the allocator's properties at NotifyAllocator
-
- private:
-  struct Pin : CBaseInputPin {
-    Pin(TestSink* sink, HRESULT* hr);
-    HRESULT CheckMediaType(const CMediaType* type) override;
-    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override;
-    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override;
-    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
-    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
-    HRESULT STDMETHODCALLTYPE EndOfStream() override;
-    HRESULT STDMETHODCALLTYPE BeginFlush() override;
-    HRESULT STDMETHODCALLTYPE EndFlush() override;
-    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override;
-    TestSink* sink;
-  };
-  CCritSec m_lock, m_samplesLock;
-  std::vector<ReceivedSample> m_samples;
-  bool m_completePending = false;
-
- public:
-  Pin m_pin;
+  ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
+  std::vector<ReceivedSample> samples;
+  volatile LONG endOfStreams = 0, segments = 0, flushes = 0;
 };
 
-// The platform's memory allocator with what a renderer adds: buffers at least
+// The platform's memory allocator as a renderer's: buffers at least
 // `minimumSize` (a wider surface), and `type` attached to buffer `attachAt`.
 IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType* type);
 
@@ -154,19 +91,17 @@ struct TestGraph {
   IFilterGraph2* graph = nullptr;
   IMediaControl* control = nullptr;
   IMediaEvent* events = nullptr;
-  IBaseFilter* filter = nullptr;
-  TestSource* source = nullptr;
-  TestSink* sink = nullptr;
-  IPin* in = nullptr;
-  IPin* out = nullptr;
+  IBaseFilter *filter = nullptr, *sourceFilter = nullptr, *sinkFilter = nullptr;
+  IPin *in = nullptr, *out = nullptr, *sourcePin = nullptr, *sinkPin = nullptr;
+  SourceState* source = nullptr;
+  SinkState* sink = nullptr;
 
-  TestGraph();  // check g.in before use: null when the graph could not be made
+  TestGraph();  // g.in is null when the graph could not be made
   HRESULT ConnectInput(const CMediaType& type);
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
-  // Runs the source's frames until EC_COMPLETE, then stops.
+  // Runs the source's frames until the sink's end of stream, then stops.
   void Run();
-  // Takes everything apart; every object must go.
-  ~TestGraph();
+  ~TestGraph();  // every object must go
 };
 
 struct StreamShape {
@@ -179,13 +114,13 @@ struct StreamShape {
 };
 // A moving pattern encoded with the project's encoder.
 std::vector<SourceFrame> EncodeStream(const StreamShape& shape);
-// A key frame of exactly `bytes` (>= 32) bytes with no coefficients, whose
-// header carries `hundredths` as its quality; Decode returns `bytes`.
+// A key frame of exactly `bytes` (>= 32) bytes and no coefficients, which
+// Decode reports as `bytes` long, with `hundredths` as its quality.
 SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
 
-// A FrameDecoder run as the filter drives it: SetSize and SetQuality(0.5),
-// then every media frame into one buffer of `stride`; from frame `restartAt`
-// on the stride is `newStride` (a format change). Pictures and results.
+// A FrameDecoder run as the filter drives it (SetSize, SetQuality(0.5), every
+// media frame into one buffer), at the stride `newStride` from media frame
+// `restartAt` on, as after a format change.
 struct ReferenceRun {
   std::vector<std::vector<BYTE>> pictures;
   std::vector<int32_t> results, strides;
@@ -193,8 +128,8 @@ struct ReferenceRun {
 ReferenceRun DecodeReference(const std::vector<SourceFrame>& frames, int32_t width, int32_t height,
                              bool withChroma, bool denoise = false, bool displayMask = false,
                              int restartAt = -1, int32_t newStride = 0);
-// Compares the received pictures with the reference, inside the rectangle
-// the decoder writes (luma, and a quarter of each for the chroma planes).
+// The received pictures against the reference, inside the rectangle the
+// decoder writes (luma, and a quarter of each for the two chroma planes).
 void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
                    const ReferenceRun& want, int32_t width, int32_t height, bool withChroma);
 // The rounded average sample size the filter reports for these counts.
