@@ -26,6 +26,12 @@ std::wstring Key(const wchar_t* prefix, REFGUID guid, const wchar_t* suffix = L"
   return prefix + std::wstring(text) + suffix;
 }
 
+// The filter's entry in the mapper's default category.
+std::wstring InstanceKey() {
+  return Key(L"CLSID\\", CLSID_LegacyAmFilterCategory, L"\\Instance\\") +
+         Key(L"", CLSID_DecompressorFilter);
+}
+
 bool KeyExists(const std::wstring& key) {
   HKEY opened = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened)) return false;
@@ -58,34 +64,24 @@ DWORD Regsvr32(const wchar_t* module, bool unregister) {
   return code;
 }
 
-// The decompressor's friendly name among the filters the mapper lists for
-// this input (and output) at `merit`; empty when it is not listed.
-std::wstring Listed(const GUID& major, const GUID& minor, DWORD merit,
-                    const GUID* outMinor = nullptr) {
+// Whether the mapper lists the decompressor for this input (and output) at
+// `merit`: a moniker whose display name ends in the filter's class.
+bool Listed(const GUID& major, const GUID& minor, DWORD merit, const GUID* outMinor = nullptr) {
   IFilterMapper2* mapper = nullptr;
   CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                    (void**)&mapper);
   GUID input[2] = {major, minor}, output[2] = {MEDIATYPE_Video, outMinor ? *outMinor : GUID_NULL};
   IEnumMoniker* monikers = nullptr;
   mapper->EnumMatchingFilters(&monikers, 0, FALSE, merit, TRUE, 1, input, nullptr, nullptr, FALSE,
-                              outMinor != nullptr, outMinor ? 1 : 0, outMinor ? output : nullptr,
-                              nullptr, nullptr);
-  std::wstring found;
+                              outMinor != nullptr, outMinor ? 1 : 0, output, nullptr, nullptr);
+  const std::wstring filter = Key(L"", CLSID_DecompressorFilter);
+  bool found = false;
   IMoniker* moniker = nullptr;
   while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    IPropertyBag* bag = nullptr;
-    moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, (void**)&bag);
-    VARIANT clsid, name;
-    VariantInit(&clsid);
-    VariantInit(&name);
-    bag->Read(L"CLSID", &clsid, nullptr);
-    bag->Read(L"FriendlyName", &name, nullptr);
-    CLSID read = CLSID_NULL;
-    if (clsid.vt == VT_BSTR) CLSIDFromString(clsid.bstrVal, &read);
-    if (read == CLSID_DecompressorFilter && name.vt == VT_BSTR) found = name.bstrVal;
-    VariantClear(&clsid);
-    VariantClear(&name);
-    bag->Release();
+    LPOLESTR name = nullptr;
+    moniker->GetDisplayName(nullptr, nullptr, &name);
+    found = found || (name && std::wcsstr(name, filter.c_str()));
+    CoTaskMemFree(name);
     moniker->Release();
   }
   monikers->Release();
@@ -106,28 +102,22 @@ void TestRegistered(const wchar_t* module) {
     ok(model == L"Both" && bytes == 10, "Class %d: got model %ls, %lu bytes.\n", i,
        model.c_str(), bytes);
   }
-  std::wstring name = ReadString(Key(L"CLSID\\", CLSID_LegacyAmFilterCategory, L"\\Instance\\") +
-                                     Key(L"", CLSID_DecompressorFilter), L"FriendlyName", &bytes);
+  std::wstring name = ReadString(InstanceKey(), L"FriendlyName", &bytes);
   ok(name == kNames[0], "Category entry: got name %ls.\n", name.c_str());
 
-  const GUID qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
-  const struct {
-    const GUID *major, *minor;
-    DWORD merit;
-    const GUID* outMinor;
-    bool listed;
-  } tests[] = {
-      {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV2, 0x00600000, nullptr, true},
-      {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV3, 0x00600000, nullptr, true},
-      {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV4, 0x00600000, nullptr, true},
-      {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV2, 0x00600000, &MEDIASUBTYPE_YVU9, true},
-      {&MEDIATYPE_Video, &MEDIASUBTYPE_QZV2, 0x00600001, nullptr, false},
-      {&MEDIATYPE_Video, &qzv5, 0, nullptr, false},
-      {&MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
-  };
+  const GUID &video = MEDIATYPE_Video, qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
+  const struct { const GUID *major, *minor; DWORD merit; const GUID* outMinor; bool listed; }
+      tests[] = {
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV3, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV4, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600000, &MEDIASUBTYPE_YVU9, true},
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600001, nullptr, false},
+          {&video, &qzv5, 0, nullptr, false}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
+      };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
-    name = Listed(*tests[i].major, *tests[i].minor, tests[i].merit, tests[i].outMinor);
-    ok(name == (tests[i].listed ? kNames[0] : L""), "Query %zu: got %ls.\n", i, name.c_str());
+    bool listed = Listed(*tests[i].major, *tests[i].minor, tests[i].merit, tests[i].outMinor);
+    ok(listed == tests[i].listed, "Query %zu: got %d.\n", i, listed);
   }
 }
 
@@ -136,19 +126,18 @@ void TestCreation(const wchar_t* module) {
   ok(!GetModuleHandleW(L"ZDC.dll"), "The module is loaded already.\n");
   IBaseFilter* filter = nullptr;
   IPropertyPage* page = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_DecompressorFilter, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IBaseFilter, (void**)&filter);
-  ok(hr == S_OK, "Filter: got hr %#lx.\n", hr);
-  hr = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
-                        IID_IPropertyPage, (void**)&page);
-  ok(hr == S_OK, "Page: got hr %#lx.\n", hr);
+  HRESULT hr1 = CoCreateInstance(CLSID_DecompressorFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IBaseFilter, (void**)&filter);
+  HRESULT hr2 = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IPropertyPage, (void**)&page);
+  ok(hr1 == S_OK && hr2 == S_OK, "Got hr %#lx, %#lx.\n", hr1, hr2);
   if (!filter || !page) return;
   HMODULE loaded = GetModuleHandleW(L"ZDC.dll");
   wchar_t path[MAX_PATH] = L"";
   GetModuleFileNameW(loaded, path, MAX_PATH);
   ok(!lstrcmpiW(path, module), "Got the classes from %ls.\n", path);
   auto canUnload = (HRESULT(WINAPI*)())(void*)GetProcAddress(loaded, "DllCanUnloadNow");
-  hr = canUnload();
+  HRESULT hr = canUnload();
   ok(hr == S_FALSE, "Objects alive: got hr %#lx.\n", hr);
   PROPPAGEINFO info = {};
   hr = page->GetPageInfo(&info);
@@ -164,11 +153,8 @@ void TestCreation(const wchar_t* module) {
 void TestUnregistered() {
   for (int i = 0; i < 2; ++i)
     ok(!KeyExists(Key(L"CLSID\\", *kClasses[i])), "Class %d: key present.\n", i);
-  ok(!KeyExists(Key(L"CLSID\\", CLSID_LegacyAmFilterCategory, L"\\Instance\\") +
-                Key(L"", CLSID_DecompressorFilter)),
-     "Category entry present.\n");
-  std::wstring name = Listed(MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0);
-  ok(name.empty(), "The mapper lists %ls.\n", name.c_str());
+  ok(!KeyExists(InstanceKey()), "Category entry present.\n");
+  ok(!Listed(MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0), "The mapper lists the filter.\n");
   IUnknown* object = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IUnknown, (void**)&object);

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "encoder_options.h"
 #include "media_type.h"
 #include "zdc_guids.h"
 
@@ -55,9 +54,7 @@ struct SourceFrame {
   bool key = true;
   bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
 };
-// The source's pin "Out" offers `type`; once paused it pushes a segment, a
-// sample per frame (times 0.04 s apart, the first a discontinuity), then end
-// of stream, and stops at the first failed delivery.
+// The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
 struct SourceState {
   CMediaType type;
   std::vector<SourceFrame> frames;
@@ -99,38 +96,14 @@ struct TestGraph {
   TestGraph();  // g.in is null when the graph could not be made
   HRESULT ConnectInput(const CMediaType& type);
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
-  // Runs the source's frames until the sink's end of stream, then stops.
+  // Runs the graph and delivers a segment, a sample per source frame (times
+  // 0.04 s apart, the first a discontinuity) and end of stream, stopping at
+  // the first failed delivery; then stops the graph.
   void Run();
   ~TestGraph();  // every object must go
 };
 
-struct StreamShape {
-  uint32_t fourcc;
-  int32_t width, height;
-  int frames;
-  uint32_t keyInterval;
-  zdc::CoefficientCoding coder;
-  int quality;
-};
-// A moving pattern encoded with the project's encoder.
-std::vector<SourceFrame> EncodeStream(const StreamShape& shape);
 // A key frame of exactly `bytes` (>= 32) bytes and no coefficients, which
 // Decode reports as `bytes` long, with `hundredths` as its quality.
 SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
 
-// A FrameDecoder run as the filter drives it (SetSize, SetQuality(0.5), every
-// media frame into one buffer), at the stride `newStride` from media frame
-// `restartAt` on, as after a format change.
-struct ReferenceRun {
-  std::vector<std::vector<BYTE>> pictures;
-  std::vector<int32_t> results, strides;
-};
-ReferenceRun DecodeReference(const std::vector<SourceFrame>& frames, int32_t width, int32_t height,
-                             bool withChroma, bool denoise = false, bool displayMask = false,
-                             int restartAt = -1, int32_t newStride = 0);
-// The received pictures against the reference, inside the rectangle the
-// decoder writes (luma, and a quarter of each for the two chroma planes).
-void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
-                   const ReferenceRun& want, int32_t width, int32_t height, bool withChroma);
-// The rounded average sample size the filter reports for these counts.
-uint32_t Average(const std::vector<int32_t>& counts);
