@@ -68,7 +68,8 @@ void TestClassObjects() {
 
 void TestCreation() {
   const CLSID &filter = CLSID_DecompressorFilter, &page = CLSID_DecompressorPropertyPage;
-  const struct { const CLSID* clsid; bool aggregated; const IID* iid; HRESULT expected; } tests[] = {
+  const struct { const CLSID* clsid; bool aggregated; const IID* iid; HRESULT expected; }
+      tests[] = {
       {&page, false, &IID_IPropertyPage, S_OK},   {&page, false, &IID_IBaseFilter, E_NOINTERFACE},
       {&page, true, &IID_IPropertyPage, E_NOINTERFACE}, {&filter, false, &IID_IBaseFilter, S_OK},
       {&filter, false, &IID_IPropertyPage, E_NOINTERFACE},

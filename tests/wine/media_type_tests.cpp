@@ -7,6 +7,7 @@
 #include <dvdmedia.h>
 #include <uuids.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "check.h"
@@ -32,9 +33,10 @@ void TestInputTypes() {
           {&qzv2, false, 320, 240, kNone, true},        {&qzv3, true, 176, 144, kNone, true},
           {&qzv4, false, 100, 50, kLong, true},         {&qzv3, false, 65535, 32768, kNone, true},
           {&qzv2, false, 320, 240, kAudio, false},     {&yvu9, false, 320, 240, kNone, false},
-          {&qzv5, false, 320, 240, kNone, false},       {&qzv2, false, 320, 240, kFormatNone, false},
+          {&qzv5, false, 320, 240, kNone, false},      {&qzv2, false, 320, 240, kFormatNone, false},
           {&qzv2, false, 320, 240, kNoFormat, false},   {&qzv2, false, 320, 240, kShort, false},
-          {&qzv2, true, 320, 240, kShort, false},       {&qzv2, true, 320, 240, kVih2InVihSize, false},
+          {&qzv2, true, 320, 240, kShort, false},
+          {&qzv2, true, 320, 240, kVih2InVihSize, false},
           {&qzv2, false, 320, -240, kNone, false},      {&qzv2, false, 0, 240, kNone, false},
           {&qzv2, false, 65536, 240, kNone, false},     {&qzv4, true, 16, 65536, kNone, false},
           {&qzv2, false, 65535, 32768, kNone, false},  // over 2^31 bytes of picture
@@ -57,8 +59,9 @@ void TestInputTypes() {
     AM_MEDIA_TYPE connected = {};
     g.in->ConnectionMediaType(&connected);
     HRESULT disconnect = g.in->Disconnect();  // a refused connection leaves nothing behind
-    ok(hr == (tests[i].ok ? S_OK : VFW_E_TYPE_NOT_ACCEPTED) && accept == (tests[i].ok ? S_OK : S_FALSE) &&
-           disconnect == (tests[i].ok ? S_OK : S_FALSE) &&
+    const bool taken = tests[i].ok;
+    ok(hr == (taken ? S_OK : VFW_E_TYPE_NOT_ACCEPTED) && accept == (taken ? S_OK : S_FALSE) &&
+           disconnect == (taken ? S_OK : S_FALSE) &&
            (!tests[i].ok || connected.subtype == *tests[i].subtype),
        "Test %zu: got hr %#lx, QueryAccept %#lx, Disconnect %#lx, subtype %08lx.\n", i, hr,
        accept, disconnect, connected.subtype.Data1);
@@ -117,7 +120,8 @@ void TestOutputTypes() {
       BitmapHeader(want)->biSizeImage = t.size;
       const AM_MEDIA_TYPE* got = list[n];
       size_t at = 0;
-      while (at < got->cbFormat && at < want.cbFormat && got->pbFormat[at] == want.pbFormat[at]) ++at;
+      const ULONG common = std::min(got->cbFormat, want.cbFormat);
+      while (at < common && got->pbFormat[at] == want.pbFormat[at]) ++at;
       ok(got->majortype == MEDIATYPE_Video && got->subtype == *t.output &&
              got->formattype == want.formattype && got->bFixedSizeSamples &&
              !got->bTemporalCompression && got->lSampleSize == t.size && !got->pUnk &&
@@ -176,7 +180,8 @@ void TestProposedOutputTypes() {
     }
     HRESULT accept = g.out->QueryAccept(&type);
     HRESULT hr = g.out->Connect(g.sinkPin, &type);
-    ok(accept == (tests[i].ok ? S_OK : S_FALSE) && hr == (tests[i].ok ? S_OK : VFW_E_TYPE_NOT_ACCEPTED),
+    const bool taken = tests[i].ok;
+    ok(accept == (taken ? S_OK : S_FALSE) && hr == (taken ? S_OK : VFW_E_TYPE_NOT_ACCEPTED),
        "Test %zu: got QueryAccept %#lx, Connect %#lx.\n", i, accept, hr);
     if (hr == S_OK) g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin);
   }
@@ -185,7 +190,8 @@ void TestProposedOutputTypes() {
 // The sink's allocator if it offers one, else the platform's, sized as the
 // sink asks and as the output type needs.
 void TestAllocatorNegotiation() {
-  const struct { long buffers, align; bool own; LONG surface; long wantBuffers, wantSize; } tests[] = {
+  const struct { long buffers, align; bool own; LONG surface; long wantBuffers, wantSize; }
+      tests[] = {
       {-1, 0, false, 0, 1, 86400}, {0, 1, false, 0, 1, 86400}, {3, 1, false, 0, 3, 86400},
       {2, 16, false, 0, 2, 86400}, {0, 1, false, 384, 1, 103680},
       {2, 1, true, 0, 2, 90000},  // the sink's allocator hands out larger buffers

@@ -49,7 +49,8 @@ std::wstring ReadString(const std::wstring& key, const wchar_t* value, DWORD* by
 }
 
 DWORD Regsvr32(const wchar_t* module, bool unregister) {
-  std::wstring line = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u \"" : L"\"") + module + L"\"";
+  std::wstring line = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" +
+                      module + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -113,7 +114,8 @@ void TestRegistered(const wchar_t* module) {
           {&video, &MEDIASUBTYPE_QZV4, 0x00600000, nullptr, true},
           {&video, &MEDIASUBTYPE_QZV2, 0x00600000, &MEDIASUBTYPE_YVU9, true},
           {&video, &MEDIASUBTYPE_QZV2, 0x00600001, nullptr, false},
-          {&video, &qzv5, 0, nullptr, false}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
+          {&video, &qzv5, 0, nullptr, false},
+          {&MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
       };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     bool listed = Listed(*tests[i].major, *tests[i].minor, tests[i].merit, tests[i].outMinor);

@@ -22,8 +22,7 @@ namespace {
 
 struct StreamShape {
   uint32_t fourcc;
-  int32_t width, height;
-  int frames;
+  int32_t width, height, frames;
   uint32_t keyInterval;
   zdc::CoefficientCoding coder;
   int quality;
@@ -59,10 +58,8 @@ zdc::Picture Pattern(int32_t width, int32_t height, bool withChroma, int t) {
 // The moving pattern, encoded with the project's encoder.
 std::vector<SourceFrame> EncodeStream(const StreamShape& shape) {
   zdc::EncoderOptions options;
-  options.fourcc = shape.fourcc;
-  options.quality = shape.quality;
-  options.keyInterval = shape.keyInterval;
-  options.coder = shape.coder;
+  options.fourcc = shape.fourcc, options.quality = shape.quality;
+  options.keyInterval = shape.keyInterval, options.coder = shape.coder;
   zdc::FrameEncoder encoder(shape.width, shape.height, options);
   std::vector<SourceFrame> frames(shape.frames);
   for (int t = 0; t < shape.frames; ++t) {
@@ -81,19 +78,17 @@ ReferenceRun DecodeReference(const std::vector<SourceFrame>& frames, int32_t wid
   zdc::FrameDecoder decoder;
   decoder.SetDenoise(denoise);
   decoder.SetDisplayMask(displayMask);
-  int32_t stride = width;
+  int32_t stride = 0;
   const size_t luma = static_cast<size_t>(newStride > width ? newStride : width) * height;
   std::vector<BYTE> buffer(withChroma ? luma + luma / 8 : luma, 0);
   for (const SourceFrame& frame : frames) {
     if (!frame.media) continue;
     if (run.results.empty() || static_cast<int>(run.results.size()) == restartAt) {
-      if (!run.results.empty()) stride = newStride;
-      decoder.SetSize(width, height, withChroma);
-      decoder.SetQuality(0.5);
+      stride = run.results.empty() ? width : newStride;
+      decoder.SetSize(width, height, withChroma), decoder.SetQuality(0.5);
     }
-    run.results.push_back(decoder.Decode(frame.data.data(),
-                                         static_cast<uint32_t>(frame.data.size()),
-                                         buffer.data(), stride));
+    const uint32_t size = static_cast<uint32_t>(frame.data.size());
+    run.results.push_back(decoder.Decode(frame.data.data(), size, buffer.data(), stride));
     run.pictures.push_back(buffer);
     run.strides.push_back(stride);
   }
@@ -184,7 +179,8 @@ void TestStreams() {
            "%s, sample %zu: got time %d %lld-%lld, flags %d %d %d.\n", name, s, got[s].hasTime,
            got[s].start, got[s].stop, got[s].syncPoint, got[s].discontinuity,
            got[s].ownAllocator);
-      const auto delivered = std::count(g.source->deliveries.begin(), g.source->deliveries.end(), S_OK);
+      const std::vector<HRESULT>& deliveries = g.source->deliveries;
+      const auto delivered = std::count(deliveries.begin(), deliveries.end(), S_OK);
       ok(g.sink->endOfStreams == 1 && g.sink->segments == 1 && delivered == shape.frames,
          "%s: got %ld ends of stream, %ld segments, %d deliveries.\n", name,
          g.sink->endOfStreams, g.sink->segments, int(delivered));
@@ -227,29 +223,35 @@ void TestPinCalls() {
   sample->SetTime(&start, &stop);
 
   SinkState& sink = *g.sink;
-  const struct { const char* name; std::function<HRESULT()> call; HRESULT expected; LONG count;
-                 volatile LONG* counter; } tests[] = {
-      {"Stopped: Receive", [&] { return input->Receive(sample); }, VFW_E_WRONG_STATE, 0, nullptr},
-      {"Stopped: EndOfStream", [&] { return g.in->EndOfStream(); }, VFW_E_WRONG_STATE, 0, &sink.endOfStreams},
-      {"Pause", [&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, 0, nullptr},
-      {"Receive", [&] { return input->Receive(sample); }, S_OK, 0, nullptr},
-      {"Receive(null)", [&] { return input->Receive(nullptr); }, E_POINTER, 0, nullptr},
-      {"BeginFlush", [&] { return g.in->BeginFlush(); }, S_OK, 1, &sink.flushes},
-      {"Flushing: Receive", [&] { return input->Receive(sample); }, S_FALSE, 0, nullptr},
-      {"EndFlush", [&] { return g.in->EndFlush(); }, S_OK, 2, &sink.flushes},
-      {"Receive", [&] { return input->Receive(sample); }, S_OK, 0, nullptr},
-      {"NewSegment", [&] { return g.in->NewSegment(0, 10000000, 1.0); }, S_OK, 1, &sink.segments},
-      {"EndOfStream", [&] { return g.in->EndOfStream(); }, S_OK, 1, &sink.endOfStreams},
-      {"Stop", [&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, 0, nullptr},
-      {"Stopped: Receive", [&] { return input->Receive(sample); }, VFW_E_WRONG_STATE, 0, nullptr},
-      {"Disconnect output", [&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK, 0, nullptr},
-      {"No output: Receive", [&] { return input->Receive(sample); }, VFW_E_NOT_CONNECTED, 0, nullptr},
-      {"No output: BeginFlush", [&] { return g.in->BeginFlush(); }, VFW_E_NOT_CONNECTED, 2, &sink.flushes},
-  };
-  for (const auto& t : tests) {
-    HRESULT hr = t.call();
-    ok(hr == t.expected && (!t.counter || *t.counter == t.count), "%s: got hr %#lx, count %ld.\n",
-       t.name, hr, t.counter ? *t.counter : 0);
+  volatile LONG none = 0;
+  auto receive = [&] { return input->Receive(sample); };
+  auto endOfStream = [&] { return g.in->EndOfStream(); };
+  auto flush = [&] { return g.in->BeginFlush(); };
+  // Each call, its result, and the count downstream after it.
+  const struct { std::function<HRESULT()> call; HRESULT expected; volatile LONG& counter; LONG n; }
+      tests[] = {
+          {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
+          {endOfStream, VFW_E_WRONG_STATE, sink.endOfStreams, 0},
+          {[&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, none, 0},
+          {receive, S_OK, none, 0},
+          {[&] { return input->Receive(nullptr); }, E_POINTER, none, 0},
+          {flush, S_OK, sink.flushes, 1},
+          {receive, S_FALSE, none, 0},  // flushing
+          {[&] { return g.in->EndFlush(); }, S_OK, sink.flushes, 2},
+          {receive, S_OK, none, 0},
+          {[&] { return g.in->NewSegment(0, 10000000, 1.0); }, S_OK, sink.segments, 1},
+          {endOfStream, S_OK, sink.endOfStreams, 1},
+          {[&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, none, 0},
+          {receive, VFW_E_WRONG_STATE, none, 0},
+          {[&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK,
+           none, 0},
+          {receive, VFW_E_NOT_CONNECTED, none, 0},  // no output
+          {flush, VFW_E_NOT_CONNECTED, sink.flushes, 2},
+      };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    HRESULT hr = tests[i].call();
+    ok(hr == tests[i].expected && tests[i].counter == tests[i].n,
+       "Call %zu: got hr %#lx, count %ld.\n", i, hr, tests[i].counter);
   }
   const std::vector<ReceivedSample>& got = sink.samples;
   ok(got.size() == 2 && got[1].start == start && got[1].stop == stop,
@@ -292,7 +294,8 @@ void TestDamagedAndControlSamples() {
   std::vector<int32_t> counts;
   for (const SourceFrame& frame : frames) {
     const size_t n = counts.size();
-    if (frame.media) counts.push_back(want.results[n] ? want.results[n] : int32_t(frame.data.size()));
+    if (frame.media) counts.push_back(want.results[n] ? want.results[n]
+                                                     : int32_t(frame.data.size()));
   }
   ok(AverageShown(g.filter) == Average(counts), "Got average %u, expected %u.\n",
      AverageShown(g.filter), Average(counts));
@@ -314,7 +317,7 @@ void TestFormatChanges() {
     BitmapHeader(changed)->biWidth = wide;
     changed.lSampleSize = BitmapHeader(changed)->biSizeImage = wide * height * 9 / 8;
     SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(changed.pbFormat)->rcTarget, 0, 0, width, height);
-    if (refused) changed.subtype = MEDIASUBTYPE_RGB24, BitmapHeader(changed)->biCompression = BI_RGB;
+    if (refused) changed.subtype = MEDIASUBTYPE_RGB24;
     g.sink->ownAllocator = NewTestAllocator(wide * height * 9 / 8, 4, &changed);
     HRESULT hr = g.ConnectOutput(&current);
     ok(hr == S_OK, "Got hr %#lx.\n", hr);

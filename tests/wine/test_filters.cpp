@@ -62,7 +62,7 @@ ULONG RefCount(IUnknown* object) {
 void ReleaseLast(IUnknown* object, const char* name) {
   ULONG left = object->Release();
   HRESULT hr = ModuleCanUnloadNow();
-  ok(!left && hr == S_OK, "%s: got %lu references left, DllCanUnloadNow hr %#lx.\n", name, left, hr);
+  ok(!left && hr == S_OK, "%s: got %lu references, DllCanUnloadNow hr %#lx.\n", name, left, hr);
 }
 
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
@@ -120,7 +120,8 @@ class TestSource : public CBaseFilter, public SourceState {
     }
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
       long size = Source()->bufferSize;
-      for (const SourceFrame& frame : Source()->frames) size = std::max<long>(size, frame.data.size());
+      for (const SourceFrame& frame : Source()->frames)
+        size = std::max<long>(size, frame.data.size());
       *request = {2, std::max(size, 1L), 1, 0};
       ALLOCATOR_PROPERTIES actual;
       return allocator->SetProperties(request, &actual);
