@@ -228,12 +228,12 @@ void TestPinCalls() {
   settings->SetNotifyWindow(window);
   settings->Release();
   SinkState& sink = *g.sink;
-  volatile LONG none = 0;
+  LONG none = 0;
   auto receive = [&] { return input->Receive(sample); };
   auto endOfStream = [&] { return g.in->EndOfStream(); };
   auto flush = [&] { return g.in->BeginFlush(); };
   // Each call, its result, and the count downstream after it.
-  const struct { std::function<HRESULT()> call; HRESULT expected; volatile LONG& counter; LONG n; }
+  const struct { std::function<HRESULT()> call; HRESULT expected; LONG& counter; LONG n; }
       tests[] = {
           {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
           {endOfStream, VFW_E_WRONG_STATE, sink.endOfStreams, 0},

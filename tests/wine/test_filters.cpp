@@ -177,19 +177,19 @@ class TestSink : public CBaseFilter, public SinkState {
       return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EndOfStream() override {
-      return InterlockedIncrement(&Sink()->endOfStreams), S_OK;
+      return ++Sink()->endOfStreams, S_OK;
     }
     HRESULT STDMETHODCALLTYPE BeginFlush() override {
-      InterlockedIncrement(&Sink()->flushes);
+      ++Sink()->flushes;
       return CBaseInputPin::BeginFlush();
     }
     HRESULT STDMETHODCALLTYPE EndFlush() override {
-      InterlockedIncrement(&Sink()->flushes);
+      ++Sink()->flushes;
       return CBaseInputPin::EndFlush();
     }
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
                                          double rate) override {
-      InterlockedIncrement(&Sink()->segments);
+      ++Sink()->segments;
       return CBaseInputPin::NewSegment(start, stop, rate);
     }
   };

@@ -1,8 +1,8 @@
 // What the filter tests share: ZDC.dll loaded and its objects made through
 // its class factory, input media types, a graph of the platform's Filter Graph
-// Manager holding a push source, the decompressor and a recording sink (the
+// Manager holding a source, the decompressor and a recording sink (the
 // two written on our framework), an allocator that asks for a format change,
-// and compressed frames with the pictures a FrameDecoder makes of them.
+// and empty key frames of a chosen size and quality.
 #pragma once
 
 #include <windows.h>
@@ -77,7 +77,7 @@ struct SinkState {
   IMemAllocator* ownAllocator = nullptr;  // offered when set
   ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
   std::vector<ReceivedSample> samples;
-  volatile LONG endOfStreams = 0, segments = 0, flushes = 0;
+  LONG endOfStreams = 0, segments = 0, flushes = 0;
 };
 
 // The platform's memory allocator as a renderer's: buffers at least
