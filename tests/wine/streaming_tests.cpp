@@ -38,20 +38,15 @@ struct ReferenceRun {
 
 zdc::Picture Pattern(int32_t width, int32_t height, bool withChroma, int t) {
   zdc::Picture picture = zdc::Picture::Create(width, height, withChroma);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      // A bright square that moves, so that delta frames code some blocks.
-      bool square = x >= 4 + 6 * t && x < 28 + 6 * t && y >= 8 && y < 30;
-      picture.luma[static_cast<size_t>(y) * width + x] =
-          static_cast<uint8_t>(square ? 230 : (x * 3 + y * 2 + t * 5) & 0xFF);
-    }
-  if (withChroma)
-    for (int32_t y = 0; y < picture.ChromaHeight(); ++y)
-      for (int32_t x = 0; x < picture.ChromaWidth(); ++x) {
-        size_t i = static_cast<size_t>(y) * picture.ChromaWidth() + x;
-        picture.chroma[0][i] = static_cast<uint8_t>(100 + x * 4 + t);
-        picture.chroma[1][i] = static_cast<uint8_t>(160 - y * 4 + t);
-      }
+  for (size_t i = 0; i < picture.luma.size(); ++i) {
+    const int x = int(i % width), y = int(i / width);
+    // A bright square that moves, so that delta frames code some blocks.
+    const bool square = x >= 4 + 6 * t && x < 28 + 6 * t && y >= 8 && y < 30;
+    picture.luma[i] = uint8_t(square ? 230 : x * 3 + y * 2 + t * 5);
+  }
+  for (int p = 0; p < 2; ++p)  // empty without chroma
+    for (size_t i = 0; i < picture.chroma[p].size(); ++i)
+      picture.chroma[p][i] = uint8_t(100 + 60 * p + i % picture.ChromaWidth() * (4 - 8 * p) + t);
   return picture;
 }
 
