@@ -140,7 +140,8 @@ void TestInterfaces() {
   specify->Release();
   IAMovieSetup* setup = nullptr;
   filter->QueryInterface(IID_IAMovieSetup, (void**)&setup);
-  ok(setup->Register() == S_FALSE && setup->Unregister() == S_FALSE, "IAMovieSetup.\n");
+  HRESULT hrs[2] = {setup->Register(), setup->Unregister()};
+  ok(hrs[0] == S_FALSE && hrs[1] == S_FALSE, "IAMovieSetup: got hr %#lx, %#lx.\n", hrs[0], hrs[1]);
   setup->Release();
   ReleaseLast(filter, "filter");
 }
@@ -154,8 +155,9 @@ void TestPinsAndStates() {
   HRESULT hr = enumerator->Next(3, pins, &count);
   ok(hr == S_FALSE && count == 2 && RefCount(filter) == 4,  // the enumerator and the pins
      "Next: got hr %#lx, %lu pins, %lu references.\n", hr, count, RefCount(filter));
-  ok(enumerator->Reset() == S_OK && enumerator->Skip(2) == S_OK && enumerator->Skip(1) == S_FALSE,
-     "Reset and Skip.\n");
+  HRESULT moves[3] = {enumerator->Reset(), enumerator->Skip(2), enumerator->Skip(1)};
+  ok(moves[0] == S_OK && moves[1] == S_OK && moves[2] == S_FALSE, "Got hr %#lx, %#lx, %#lx.\n",
+     moves[0], moves[1], moves[2]);
   enumerator->Release();
   const wchar_t* names[] = {L"XForm In", L"XForm Out"};
   const wchar_t* ids[] = {L"In", L"Out"};

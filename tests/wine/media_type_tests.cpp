@@ -74,7 +74,8 @@ void TestInputTypes() {
   HRESULT hr = in->ReceiveConnection(g.sourcePin, &type);
   ok(hr == VFW_E_NOT_IN_GRAPH, "Outside a graph: got hr %#lx.\n", hr);
   in->Release();
-  ok(!loose->Release(), "The filter outside a graph is left.\n");
+  ULONG left = loose->Release();
+  ok(!left, "Got %lu references to the filter outside a graph.\n", left);
 }
 
 void TestOutputTypes() {
