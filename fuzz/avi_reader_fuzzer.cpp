@@ -18,37 +18,18 @@
 #include <vector>
 
 #include "avi_reader.h"
-#include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "media_error.h"
 
 namespace zdc::fuzz {
 namespace {
 
-class TemporaryFile {
- public:
-  TemporaryFile() {
-    const char* directory = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-fuzz-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    ZDC_FUZZ_CHECK(fd >= 0, "a temporary file can be made");
-    close(fd);
-    path_ = name.data();
-  }
-  ~TemporaryFile() { std::remove(path_.c_str()); }
-
-  const std::string& Write(const uint8_t* data, size_t size) {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    ZDC_FUZZ_CHECK(!out.fail(), "the temporary file can be written");
-    return path_;
-  }
-
- private:
-  std::string path_;
+// A file of this process, removed at exit.
+struct TemporaryFile {
+  const char* directory = std::getenv("TMPDIR");
+  std::string path = std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-fuzz-" +
+                     std::to_string(getpid());
+  ~TemporaryFile() { std::remove(path.c_str()); }
 };
 
 }  // namespace
@@ -58,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc;
   using namespace zdc::fuzz;
   static TemporaryFile file;
-  const std::string& path = file.Write(data, size);
+  const std::string& path = file.path;
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
   std::unique_ptr<AviReader> reader;
   try {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "media_error.h"
 #include "y4m_reader.h"
 
@@ -33,9 +33,9 @@ void ReadStream(const uint8_t* data, size_t size) {
     const size_t luma = static_cast<size_t>(header.width) * header.height;
     const size_t chroma = static_cast<size_t>(header.ChromaWidth()) * header.ChromaHeight();
     for (int i = 0; i < kMaxFrames && reader.ReadFrame(&frame); ++i) {
-      ZDC_FUZZ_CHECK(frame.y.size() == luma && frame.cb.size() == chroma &&
-                         frame.cr.size() == chroma,
-                     "a frame has the planes the header asks for");
+      ZDC_FUZZ_CHECK(
+          frame.y.size() == luma && frame.cb.size() == chroma && frame.cr.size() == chroma,
+          "a frame has the planes the header asks for");
     }
   } catch (const MediaError&) {
     // Refused, with a message: the defined outcome for a bad stream.

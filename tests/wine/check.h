@@ -1,20 +1,34 @@
-// A small check harness in the manner of Wine's own tests: ok(condition,
-// format, ...) counts a passed or failed check and prints the message (with
-// the actual values) when it fails. The program ends with "N passed, N failed, N skipped".
+// The check harness, in the manner of Wine's own tests: ok(condition, format,
+// ...) counts a check and prints the message (with the actual values) when it
+// fails; skip() says why a check cannot run here. A program ends with
+// "N passed, N failed, N skipped" and a non-zero status after any failure.
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
-void CheckResult(const char* file, int line, bool passed, const char* format, ...)
+inline int g_checks[3];  // passed, failed, skipped
+
+inline void CheckReport(int kind, const char* file, int line, const char* format, ...)
     __attribute__((format(gnu_printf, 4, 5)));
-// Reports a check that cannot run here and why (counted as skipped).
-void SkipCheck(const char* file, int line, const char* format, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
-int PassedChecks();
-int SkippedChecks();
-int FailedChecks();
-// Prints a group heading; failures name the group they happened in.
-void BeginGroup(const char* name);
+inline void CheckReport(int kind, const char* file, int line, const char* format, ...) {
+  ++g_checks[kind];
+  if (kind == 0) return;
+  const char* base = std::strrchr(file, '/');
+  std::printf("%s:%d: %s", base ? base + 1 : file, line,
+              kind == 1 ? "Test failed: " : "Tests skipped: ");
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
 
-#define ok(condition, ...) CheckResult(__FILE__, __LINE__, (condition), __VA_ARGS__)
-#define skip(...) SkipCheck(__FILE__, __LINE__, __VA_ARGS__)
+inline int CheckSummary() {
+  std::printf("%d passed, %d failed, %d skipped\n", g_checks[0], g_checks[1], g_checks[2]);
+  return g_checks[1] == 0 ? 0 : 1;
+}
+
+#define ok(condition, ...) CheckReport((condition) ? 0 : 1, __FILE__, __LINE__, __VA_ARGS__)
+#define skip(...) CheckReport(2, __FILE__, __LINE__, __VA_ARGS__)

@@ -1,86 +1,62 @@
-// Registration of ZDC.dll as a host does it, in a fresh Wine prefix: regsvr32
-// registers the module, the registry and the filter mapper are read back,
-// both classes are created through the registry alone (this program never
-// loads the module itself), and regsvr32 /u, run twice, takes it all away.
+// Registration of ZDC.dll as a host does it, in a fresh prefix: regsvr32
+// writes the class keys and the filter mapper's entry, both classes are made
+// through the registry alone (this program never loads the module itself),
+// and regsvr32 /u, run twice, takes everything away again.
 //   zdc_registration_tests path\to\ZDC.dll
 #include <windows.h>
 #include <strmif.h>
 #include <ocidl.h>
 #include <uuids.h>
 
-#include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <string>
-#include <vector>
 
 #include "check.h"
-#include "mapper_support.h"
-#include "registry_support.h"
 #include "zdc_guids.h"
 
 namespace {
 
-struct RegisteredClass {
-  const CLSID* clsid;
-  const wchar_t* name;
-};
-const RegisteredClass kClasses[] = {
-    {&CLSID_DecompressorFilter, L"Zelvo\u00AE Frame Decompressor"},
-    {&CLSID_DecompressorPropertyPage, L"Zelvo\u00AE Frame Decompressor Property Page"},
-};
+const CLSID* const kClasses[] = {&CLSID_DecompressorFilter, &CLSID_DecompressorPropertyPage};
+const wchar_t* const kNames[] = {L"Zelvo\u00AE Frame Decompressor",
+                                 L"Zelvo\u00AE Frame Decompressor Property Page"};
 
-std::wstring GuidText(REFGUID guid) {
+std::wstring Key(const wchar_t* prefix, REFGUID guid, const wchar_t* suffix = L"") {
   wchar_t text[39];
   StringFromGUID2(guid, text, 39);
+  return prefix + std::wstring(text) + suffix;
+}
+
+// The filter's entry in the mapper's default category.
+std::wstring InstanceKey() {
+  return Key(L"CLSID\\", CLSID_LegacyAmFilterCategory, L"\\Instance\\") +
+         Key(L"", CLSID_DecompressorFilter);
+}
+
+bool KeyExists(const std::wstring& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened)) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+// A REG_SZ value; `bytes` receives its stored size (terminator included).
+std::wstring ReadString(const std::wstring& key, const wchar_t* value, DWORD* bytes) {
+  wchar_t text[MAX_PATH] = L"";
+  *bytes = sizeof(text);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, bytes))
+    *bytes = 0;
   return text;
 }
 
-std::wstring ClassKey(REFCLSID clsid) { return L"CLSID\\" + GuidText(clsid); }
-
-// The filter's entry in the default filter category.
-std::wstring InstanceKey() {
-  return ClassKey(CLSID_LegacyAmFilterCategory) + L"\\Instance\\" +
-         GuidText(CLSID_DecompressorFilter);
-}
-
-// UTF-16LE bytes of `ascii`, appended.
-void AppendUtf16(std::vector<BYTE>* bytes, const char* ascii) {
-  for (; *ascii; ++ascii) {
-    bytes->push_back(static_cast<BYTE>(*ascii));
-    bytes->push_back(0);
-  }
-}
-
-// The registry bytes of a name "Zelvo<U+00AE> Frame Decompressor<suffix>",
-// terminator included, spelled out byte by byte so that the check does not
-// rest on how the compiler converts the name.
-std::vector<BYTE> NameBytes(const char* suffix) {
-  std::vector<BYTE> bytes;
-  AppendUtf16(&bytes, "Zelvo");
-  bytes.push_back(0xAE);
-  bytes.push_back(0x00);
-  AppendUtf16(&bytes, " Frame Decompressor");
-  AppendUtf16(&bytes, suffix);
-  bytes.push_back(0);
-  bytes.push_back(0);
-  return bytes;
-}
-
-// Runs the platform's regsvr32 silently on `module`; its exit code.
-DWORD RunRegsvr32(const std::wstring& module, bool unregister) {
-  std::wstring command = L"regsvr32.exe /s ";
-  if (unregister) command += L"/u ";
-  command += L"\"" + module + L"\"";
+DWORD Regsvr32(const wchar_t* module, bool unregister) {
+  std::wstring line = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" +
+                      module + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  std::vector<wchar_t> line(command.begin(), command.end());
-  line.push_back(0);
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    ok(false, "regsvr32 could not be started: error %lu\n", GetLastError());
-    return ~0u;
-  }
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return GetLastError();
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = ~0u;
   GetExitCodeProcess(process.hProcess, &code);
@@ -89,193 +65,96 @@ DWORD RunRegsvr32(const std::wstring& module, bool unregister) {
   return code;
 }
 
-IFilterMapper2* NewMapper() {
+// Whether the mapper lists the decompressor for this input (and output) at
+// `merit`: a moniker whose display name ends in the filter's class.
+bool Listed(const GUID& major, const GUID& minor, DWORD merit, const GUID* outMinor = nullptr) {
   IFilterMapper2* mapper = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
-  ok(hr == S_OK, "IFilterMapper2: hr %#lx\n", hr);
-  return mapper;
-}
-
-// The mapper's moniker of the decompressor among the filters for this input
-// (and output, when given), with a reference; null when it is not listed.
-IMoniker* FindDecompressor(IFilterMapper2* mapper, const GUID& major, const GUID& minor,
-                           DWORD merit, const GUID* outMajor = nullptr,
-                           const GUID* outMinor = nullptr) {
-  IMoniker* found = nullptr;
-  for (IMoniker* moniker : MatchingFilters(mapper, major, minor, merit, outMajor, outMinor)) {
-    if (!found && MonikerClass(moniker) == CLSID_DecompressorFilter) {
-      found = moniker;
-    } else {
-      moniker->Release();
-    }
+  CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                   (void**)&mapper);
+  GUID input[2] = {major, minor}, output[2] = {MEDIATYPE_Video, outMinor ? *outMinor : GUID_NULL};
+  IEnumMoniker* monikers = nullptr;
+  mapper->EnumMatchingFilters(&monikers, 0, FALSE, merit, TRUE, 1, input, nullptr, nullptr, FALSE,
+                              outMinor != nullptr, outMinor ? 1 : 0, output, nullptr, nullptr);
+  const std::wstring filter = Key(L"", CLSID_DecompressorFilter);
+  bool found = false;
+  IMoniker* moniker = nullptr;
+  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+    LPOLESTR name = nullptr;
+    moniker->GetDisplayName(nullptr, nullptr, &name);
+    found = found || (name && std::wcsstr(name, filter.c_str()));
+    CoTaskMemFree(name);
+    moniker->Release();
   }
+  monikers->Release();
+  mapper->Release();
   return found;
 }
 
-bool Listed(IFilterMapper2* mapper, const GUID& major, const GUID& minor, DWORD merit,
-            const GUID* outMajor = nullptr, const GUID* outMinor = nullptr) {
-  IMoniker* moniker = FindDecompressor(mapper, major, minor, merit, outMajor, outMinor);
-  if (moniker) moniker->Release();
-  return moniker != nullptr;
-}
+void TestRegistered(const wchar_t* module) {
+  DWORD bytes = 0;
+  for (int i = 0; i < 2; ++i) {
+    const std::wstring key = Key(L"CLSID\\", *kClasses[i]);
+    std::wstring name = ReadString(key, nullptr, &bytes);
+    ok(name == kNames[i] && bytes == (name.size() + 1) * 2, "Class %d: got name %ls, %lu bytes.\n",
+       i, name.c_str(), bytes);
+    std::wstring path = ReadString(key + L"\\InprocServer32", nullptr, &bytes);
+    ok(!lstrcmpiW(path.c_str(), module), "Class %d: got server %ls.\n", i, path.c_str());
+    std::wstring model = ReadString(key + L"\\InprocServer32", L"ThreadingModel", &bytes);
+    ok(model == L"Both" && bytes == 10, "Class %d: got model %ls, %lu bytes.\n", i,
+       model.c_str(), bytes);
+  }
+  std::wstring name = ReadString(InstanceKey(), L"FriendlyName", &bytes);
+  ok(name == kNames[0], "Category entry: got name %ls.\n", name.c_str());
 
-void TestFreshPrefix() {
-  BeginGroup("fresh prefix");
-  for (const RegisteredClass& c : kClasses)
-    ok(!KeyExists(HKEY_CLASSES_ROOT, ClassKey(*c.clsid).c_str()), "%ls is registered already\n",
-       c.name);
-  if (IFilterMapper2* mapper = NewMapper()) {
-    ok(!Listed(mapper, MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0), "the mapper knows the filter\n");
-    mapper->Release();
+  const GUID &video = MEDIATYPE_Video, qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
+  const struct { const GUID *major, *minor; DWORD merit; const GUID* outMinor; bool listed; }
+      tests[] = {
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV3, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV4, 0x00600000, nullptr, true},
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600000, &MEDIASUBTYPE_YVU9, true},
+          {&video, &MEDIASUBTYPE_QZV2, 0x00600001, nullptr, false},
+          {&video, &qzv5, 0, nullptr, false},
+          {&MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
+      };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    bool listed = Listed(*tests[i].major, *tests[i].minor, tests[i].merit, tests[i].outMinor);
+    ok(listed == tests[i].listed, "Query %zu: got %d.\n", i, listed);
   }
 }
 
-void TestRegistryLayout(const std::wstring& module) {
-  BeginGroup("registry layout");
-  const std::vector<BYTE> names[] = {NameBytes(""), NameBytes(" Property Page")};
-  for (size_t i = 0; i < 2; ++i) {
-    const RegisteredClass& c = kClasses[i];
-    const std::wstring key = ClassKey(*c.clsid);
-    const std::wstring server = key + L"\\InprocServer32";
-    RegistryString name = ReadRegistryString(HKEY_CLASSES_ROOT, key.c_str(), nullptr);
-    ok(name.found && name.type == REG_SZ && name.raw == names[i],
-       "%ls: name \"%ls\" of type %lu, %lu bytes\n", c.name, name.text.c_str(), name.type,
-       name.bytes);
-    RegistryString path = ReadRegistryString(HKEY_CLASSES_ROOT, server.c_str(), nullptr);
-    ok(path.found && path.type == REG_SZ && lstrcmpiW(path.text.c_str(), module.c_str()) == 0,
-       "%ls: server \"%ls\"\n", c.name, path.text.c_str());
-    RegistryString model = ReadRegistryString(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel");
-    ok(model.found && model.type == REG_SZ && model.text == L"Both" && model.bytes == 10,
-       "%ls: threading model \"%ls\", %lu bytes\n", c.name, model.text.c_str(), model.bytes);
-  }
-  // The mapper's copy of the name, in the filter category.
-  RegistryString friendly = ReadRegistryString(HKEY_CLASSES_ROOT, InstanceKey().c_str(),
-                                               L"FriendlyName");
-  ok(friendly.found && friendly.raw == names[0], "category entry: name \"%ls\"\n",
-     friendly.text.c_str());
-}
-
-void TestMapperEntry() {
-  BeginGroup("filter mapper entry");
-  IFilterMapper2* mapper = NewMapper();
-  if (!mapper) return;
-  IMoniker* moniker = FindDecompressor(mapper, MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0x00600000);
-  ok(moniker != nullptr, "not listed for QZV2 at merit 0x00600000\n");
-  if (moniker) {
-    std::wstring name = MonikerFriendlyName(moniker);
-    ok(name == kClasses[0].name && name.size() > 5 && name[5] == 0x00AE, "friendly name \"%ls\"\n",
-       name.c_str());
-    FilterData data = ParseFilterData(MonikerFilterData(moniker));
-    ok(data.valid && data.merit == 0x00600000 && data.pins.size() == 2,
-       "filter data: merit %#lx, %zu pins\n", data.merit, data.pins.size());
-    // The pins' names ("Input", "Output") are not part of the mapper's data;
-    // their flags and types are.
-    if (data.pins.size() == 2) {
-      const FilterDataPin& input = data.pins[0];
-      const FilterDataPin& output = data.pins[1];
-      ok(input.flags == 0 && input.types.size() == 3, "input pin: flags %#lx, %zu types\n",
-         input.flags, input.types.size());
-      const GUID* subtypes[] = {&MEDIASUBTYPE_QZV2, &MEDIASUBTYPE_QZV3, &MEDIASUBTYPE_QZV4};
-      for (size_t t = 0; t < input.types.size() && t < 3; ++t)
-        ok(input.types[t].first == MEDIATYPE_Video && input.types[t].second == *subtypes[t],
-           "input type %zu is %ls\n", t, GuidText(input.types[t].second).c_str());
-      ok(output.flags == REG_PINFLAG_B_OUTPUT && output.types.size() == 1 &&
-             output.types[0].first == MEDIATYPE_Video && output.types[0].second == GUID_NULL,
-         "output pin: flags %#lx, %zu types\n", output.flags, output.types.size());
-    }
-    moniker->Release();
-  }
-
-  const GUID qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
-  struct {
-    const char* name;
-    const GUID* major;
-    const GUID* minor;
-    DWORD merit;
-    const GUID* outMinor;  // with an output of video of this subtype
-    bool listed;
-  } queries[] = {
-      {"QZV3", &MEDIATYPE_Video, &MEDIASUBTYPE_QZV3, 0x00600000, nullptr, true},
-      {"QZV4", &MEDIATYPE_Video, &MEDIASUBTYPE_QZV4, 0x00600000, nullptr, true},
-      {"QZV2 to YVU9", &MEDIATYPE_Video, &MEDIASUBTYPE_QZV2, 0x00600000, &MEDIASUBTYPE_YVU9, true},
-      {"QZV2 above its merit", &MEDIATYPE_Video, &MEDIASUBTYPE_QZV2, 0x00600001, nullptr, false},
-      {"QZV5", &MEDIATYPE_Video, &qzv5, 0, nullptr, false},
-      {"audio", &MEDIATYPE_Audio, &MEDIASUBTYPE_QZV2, 0, nullptr, false},
-  };
-  for (const auto& q : queries) {
-    bool listed = Listed(mapper, *q.major, *q.minor, q.merit,
-                         q.outMinor ? &MEDIATYPE_Video : nullptr, q.outMinor);
-    ok(listed == q.listed, "%s: listed %d\n", q.name, listed);
-  }
-  mapper->Release();
-}
-
-// Created through CoCreateInstance, which finds the module only through
-// the registry; the module's unload check follows the objects.
-void TestCreationThroughRegistry(const std::wstring& module) {
-  BeginGroup("creation through the registry");
-  ok(GetModuleHandleW(L"ZDC.dll") == nullptr, "the module is loaded already\n");
+// Made through CoCreateInstance, which finds the module in the registry.
+void TestCreation(const wchar_t* module) {
+  ok(!GetModuleHandleW(L"ZDC.dll"), "The module is loaded already.\n");
   IBaseFilter* filter = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_DecompressorFilter, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IBaseFilter, reinterpret_cast<void**>(&filter));
-  ok(hr == S_OK && filter, "filter: hr %#lx\n", hr);
   IPropertyPage* page = nullptr;
-  hr = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
-                        IID_IPropertyPage, reinterpret_cast<void**>(&page));
-  ok(hr == S_OK && page, "page: hr %#lx\n", hr);
-
+  HRESULT hr1 = CoCreateInstance(CLSID_DecompressorFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IBaseFilter, (void**)&filter);
+  HRESULT hr2 = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IPropertyPage, (void**)&page);
+  ok(hr1 == S_OK && hr2 == S_OK, "Got hr %#lx, %#lx.\n", hr1, hr2);
+  if (!filter || !page) return;
   HMODULE loaded = GetModuleHandleW(L"ZDC.dll");
   wchar_t path[MAX_PATH] = L"";
-  if (loaded) GetModuleFileNameW(loaded, path, MAX_PATH);
-  ok(loaded && lstrcmpiW(path, module.c_str()) == 0, "the classes came from \"%ls\"\n", path);
-  auto canUnload = loaded ? reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(
-                                GetProcAddress(loaded, "DllCanUnloadNow")))
-                          : nullptr;
-  if (canUnload) ok(canUnload() == S_FALSE, "objects alive, yet the module may go\n");
-
-  if (filter) {
-    CLSID clsid = CLSID_NULL;
-    ok(filter->GetClassID(&clsid) == S_OK && clsid == CLSID_DecompressorFilter, "GetClassID\n");
-    ISpecifyPropertyPages* specify = nullptr;
-    filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
-    CAUUID pages = {};
-    ok(specify && specify->GetPages(&pages) == S_OK && pages.cElems == 1 &&
-           pages.pElems[0] == CLSID_DecompressorPropertyPage,
-       "the filter names the registered page\n");
-    CoTaskMemFree(pages.pElems);
-    if (specify) specify->Release();
-  }
-  if (page) {
-    PROPPAGEINFO info = {};
-    hr = page->GetPageInfo(&info);
-    ok(hr == S_OK && info.pszTitle &&
-           std::wcscmp(info.pszTitle, L"Zelvo Frame Decompressor Properties") == 0,
-       "page title %ls\n", info.pszTitle);
-    CoTaskMemFree(info.pszTitle);
-    ULONG left = page->Release();
-    ok(left == 0, "page left with %lu references\n", left);
-  }
-  if (filter) {
-    ULONG left = filter->Release();
-    ok(left == 0, "filter left with %lu references\n", left);
-  }
-  if (canUnload) ok(canUnload() == S_OK, "objects left behind\n");
+  GetModuleFileNameW(loaded, path, MAX_PATH);
+  ok(!lstrcmpiW(path, module), "Got the classes from %ls.\n", path);
+  auto canUnload = (HRESULT(WINAPI*)())(void*)GetProcAddress(loaded, "DllCanUnloadNow");
+  HRESULT alive = canUnload();
+  ULONG left[2] = {page->Release(), filter->Release()};
+  HRESULT hr = canUnload();
+  ok(alive == S_FALSE && !left[0] && !left[1] && hr == S_OK,
+     "Got hr %#lx, %lu and %lu references, hr %#lx.\n", alive, left[0], left[1], hr);
 }
 
-void TestUnregistration() {
-  BeginGroup("unregistration");
-  for (const RegisteredClass& c : kClasses)
-    ok(!KeyExists(HKEY_CLASSES_ROOT, ClassKey(*c.clsid).c_str()), "%ls: class key left\n", c.name);
-  ok(!KeyExists(HKEY_CLASSES_ROOT, InstanceKey().c_str()), "category entry left\n");
-  if (IFilterMapper2* mapper = NewMapper()) {
-    ok(!Listed(mapper, MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0), "the mapper still lists it\n");
-    mapper->Release();
-  }
+void TestUnregistered() {
+  for (int i = 0; i < 2; ++i)
+    ok(!KeyExists(Key(L"CLSID\\", *kClasses[i])), "Class %d: key present.\n", i);
+  ok(!KeyExists(InstanceKey()), "Category entry present.\n");
+  ok(!Listed(MEDIATYPE_Video, MEDIASUBTYPE_QZV2, 0), "The mapper lists the filter.\n");
   IUnknown* object = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_DecompressorPropertyPage, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IUnknown, reinterpret_cast<void**>(&object));
-  ok(hr == REGDB_E_CLASSNOTREG && !object, "page after unregistration: hr %#lx\n", hr);
+                                IID_IUnknown, (void**)&object);
+  ok(hr == REGDB_E_CLASSNOTREG && !object, "Got hr %#lx.\n", hr);
 }
 
 }  // namespace
@@ -284,28 +163,20 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t module[MAX_PATH];
   if (argc < 2 || !GetFullPathNameW(argv[1], MAX_PATH, module, nullptr) ||
       GetFileAttributesW(module) == INVALID_FILE_ATTRIBUTES) {
-    std::printf("usage: zdc_registration_tests path\\to\\ZDC.dll\n0 passed, 1 failed, 0 skipped\n");
-    return 1;
+    ok(false, "Usage: zdc_registration_tests path\\to\\ZDC.dll\n");
+    return CheckSummary();
   }
   CoInitialize(nullptr);
-  TestFreshPrefix();
-
-  BeginGroup("regsvr32");
-  DWORD code = RunRegsvr32(module, false);
-  ok(code == 0, "regsvr32: exit code %lu\n", code);
-  TestRegistryLayout(module);
-  TestMapperEntry();
-  TestCreationThroughRegistry(module);
-
-  BeginGroup("regsvr32 /u");
-  for (int i = 1; i <= 2; ++i) {
-    code = RunRegsvr32(module, true);
-    ok(code == 0, "regsvr32 /u, run %d: exit code %lu\n", i, code);
+  TestUnregistered();  // a fresh prefix
+  DWORD code = Regsvr32(module, false);
+  ok(code == 0, "regsvr32: got %lu.\n", code);
+  TestRegistered(module);
+  TestCreation(module);
+  for (int i = 0; i < 2; ++i) {
+    code = Regsvr32(module, true);
+    ok(code == 0, "regsvr32 /u, run %d: got %lu.\n", i, code);
   }
-  TestUnregistration();
+  TestUnregistered();
   CoUninitialize();
-
-  std::printf("%d passed, %d failed, %d skipped\n", PassedChecks(), FailedChecks(),
-              SkippedChecks());
-  return FailedChecks() == 0 ? 0 : 1;
+  return CheckSummary();
 }

@@ -1,0 +1,116 @@
+// The input of the whole-frame fuzz target, written by the seed generator:
+// a picture setup, then frames, each with the settings to apply before it.
+//
+//   setup (6 bytes):
+//     0-1  width - 1 (little-endian; modulo kMaxWidth)
+//     2-3  height - 1 (modulo kMaxHeight)
+//     4    bit 0: with chroma (else the luma-only QZV3); bit 1: portable
+//          kernels only; bit 2: after the stream, check that good key and
+//          delta frames decode exactly as on a fresh decoder
+//     5    output stride = width + this byte modulo 64
+//   then frames until the input ends, each:
+//     0    control (FrameControl)
+//     1    quality: 255 = not a number, 254 = -0.01, else this value / 100;
+//          with kResize the new size, with kFailedSize the unusable size
+//     2-4  length of the frame (little-endian; the last takes what is left)
+//     ...  the frame
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "picture.h"
+
+namespace zdc::fuzz {
+
+constexpr int32_t kMaxWidth = 352, kMaxHeight = 288;
+
+struct StreamSetup {
+  int32_t width = 1, height = 1;
+  bool withChroma = false, portableKernels = false, checkRecovery = false;
+  int32_t strideExtra = 0;
+  int32_t Stride() const { return width + strideExtra; }
+};
+
+enum FrameControl : uint8_t {
+  kDenoise = 0x01,
+  kDisplayMask = 0x02,
+  kSetQuality = 0x04,    // SetQuality from byte 1 first
+  kSetSizeAgain = 0x08,  // SetSize again first (restarts the delta chain)
+  kNarrowStride = 0x10,  // an output stride narrower than the picture: refused
+  kResize = 0x20,        // a new picture size first, as when the media type changes
+  kFailedSize = 0x40,    // a SetSize that fails first: frames refused until one succeeds
+};
+
+struct FrameRecord {
+  uint8_t control = 0, quality = 50;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+inline StreamSetup ParseSetup(FuzzBytes& bytes) {
+  StreamSetup setup;
+  setup.width = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth);
+  setup.height = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight);
+  const uint8_t flags = bytes.Byte();
+  setup.withChroma = flags & 1;
+  setup.portableKernels = flags & 2;
+  setup.checkRecovery = flags & 4;
+  setup.strideExtra = bytes.Byte() % 64;
+  return setup;
+}
+
+inline FrameRecord ParseFrame(FuzzBytes& bytes) {
+  FrameRecord record;
+  record.control = bytes.Byte();
+  record.quality = bytes.Byte();
+  record.data = bytes.Take(bytes.Le(3), &record.size);
+  return record;
+}
+
+inline void AppendLe(uint32_t value, int bytes, std::vector<uint8_t>* out) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline void AppendSetup(const StreamSetup& s, std::vector<uint8_t>* out) {
+  AppendLe(static_cast<uint32_t>(s.width - 1), 2, out);
+  AppendLe(static_cast<uint32_t>(s.height - 1), 2, out);
+  out->push_back(
+      static_cast<uint8_t>(s.withChroma | s.portableKernels << 1 | s.checkRecovery << 2));
+  out->push_back(static_cast<uint8_t>(s.strideExtra));
+}
+
+inline void AppendFrame(uint8_t control, uint8_t quality, const std::vector<uint8_t>& frame,
+                        std::vector<uint8_t>* out) {
+  out->push_back(control);
+  out->push_back(quality);
+  AppendLe(static_cast<uint32_t>(frame.size()), 3, out);
+  out->insert(out->end(), frame.begin(), frame.end());
+}
+
+// Gradients, a textured square that moves with the frame number and a little
+// noise, so that delta frames change some blocks and not others.
+inline Picture MakeTestPattern(int32_t width, int32_t height, bool withChroma, int frame) {
+  Picture picture = Picture::Create(width, height, withChroma);
+  std::vector<uint8_t>* planes[] = {&picture.luma, &picture.chroma[0], &picture.chroma[1]};
+  for (int p = 0; p < (withChroma ? 3 : 1); ++p) {
+    const int32_t w = p ? picture.ChromaWidth() : width, h = p ? picture.ChromaHeight() : height;
+    const int32_t side = std::max(w / 3, 4), left = (frame * 5 + p) % std::max(w - side + 1, 1),
+                  top = frame * 3 % std::max(h - side + 1, 1);
+    uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(frame * 7 + p + 1);
+    for (int32_t i = 0; i < w * h; ++i) {
+      const int32_t x = i % w - left, y = i / w - top;
+      noise = noise * 1664525u + 1013904223u;
+      int v = 40 + i % w * 150 / std::max(w, 1) + i / w * 50 / std::max(h, 1);
+      if (x >= 0 && x < side && y >= 0 && y < side)
+        v = (x / 2 + y / 2) % 2 ? 220 - p * 20 : 30 + p * 10;
+      (*planes[p])[i] =
+          static_cast<uint8_t>(std::clamp(v + static_cast<int>(noise >> 29) - 4, 0, 255));
+    }
+  }
+  return picture;
+}
+
+}  // namespace zdc::fuzz

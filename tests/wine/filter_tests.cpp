@@ -1,0 +1,226 @@
+// The decompressor's tests under Windows or Wine, loading ZDC.dll at run time:
+//   zdc_filter_tests [ZDC.dll]
+// This file: the module as a COM server (class objects, factories, creation,
+// aggregation, server locks) and the filter object (interfaces, pins, states).
+#include "test_filters.h"
+
+#include <ocidl.h>
+#include <uuids.h>
+
+#include <cwchar>
+
+#include "check.h"
+
+void TestMediaTypes();
+void TestStreaming();
+void TestSettings();
+void TestPropertyPage();
+
+namespace {
+
+IUnknown* const kUntouched = reinterpret_cast<IUnknown*>(static_cast<uintptr_t>(0xdeadbeef));
+
+void TestClassObjects() {
+  const struct { const CLSID* clsid; const IID* iid; HRESULT expected; } tests[] = {
+      {&CLSID_DecompressorFilter, &IID_IClassFactory, S_OK},
+      {&CLSID_DecompressorPropertyPage, &IID_IUnknown, S_OK},
+      {&CLSID_DecompressorPropertyPage, &IID_IPropertyPage, E_NOINTERFACE},
+      {&CLSID_DecompressorFilter, &IID_IBaseFilter, E_NOINTERFACE},
+      {&CLSID_NULL, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+      {&IID_IDecompressorSettings, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
+      {&CLSID_NULL, &IID_IPersist, E_NOINTERFACE},  // the interface is looked at first
+  };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    IUnknown* out = kUntouched;
+    HRESULT hr = GetDecompressorClassObject(*tests[i].clsid, *tests[i].iid, (void**)&out);
+    ok(hr == tests[i].expected && (SUCCEEDED(hr) || out == kUntouched),
+       "Test %zu: got hr %#lx, %p.\n", i, hr, out);
+    if (FAILED(hr)) continue;
+    hr = ModuleCanUnloadNow();
+    ok(hr == S_FALSE, "Test %zu: a factory alive, DllCanUnloadNow got hr %#lx.\n", i, hr);
+    ReleaseLast(out, "factory");
+  }
+
+  IClassFactory* factory = nullptr;
+  GetDecompressorClassObject(CLSID_DecompressorPropertyPage, IID_IClassFactory, (void**)&factory);
+  const IID* iids[] = {&IID_IUnknown, &IID_IClassFactory, &IID_IClassFactory2, &IID_IMarshal};
+  for (size_t i = 0; i < ARRAYSIZE(iids); ++i) {
+    IUnknown* out = kUntouched;
+    HRESULT hr = factory->QueryInterface(*iids[i], (void**)&out);
+    ok(hr == (i < 2 ? S_OK : E_NOINTERFACE) && out == (i < 2 ? factory : nullptr),
+       "Interface %zu: got hr %#lx, %p.\n", i, hr, out);
+    if (out) out->Release();
+  }
+  HRESULT hr1 = factory->QueryInterface(IID_IClassFactory, nullptr);
+  HRESULT hr2 = factory->CreateInstance(nullptr, IID_IPropertyPage, nullptr);
+  ok(hr1 == E_POINTER && hr2 == E_POINTER, "Got hr %#lx, %#lx.\n", hr1, hr2);
+  // Server locks belong to the module: the other class's factory takes them off.
+  factory->LockServer(TRUE);
+  factory->LockServer(TRUE);
+  factory->Release();
+  hr1 = ModuleCanUnloadNow();
+  ok(hr1 == S_FALSE, "Locked: got hr %#lx.\n", hr1);
+  GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory, (void**)&factory);
+  factory->LockServer(FALSE);
+  factory->LockServer(FALSE);
+  ReleaseLast(factory, "unlocked factory");
+}
+
+void TestCreation() {
+  const CLSID &filter = CLSID_DecompressorFilter, &page = CLSID_DecompressorPropertyPage;
+  const struct { const CLSID* clsid; bool aggregated; const IID* iid; HRESULT expected; }
+      tests[] = {
+      {&page, false, &IID_IPropertyPage, S_OK},   {&page, false, &IID_IBaseFilter, E_NOINTERFACE},
+      {&page, true, &IID_IPropertyPage, E_NOINTERFACE}, {&filter, false, &IID_IBaseFilter, S_OK},
+      {&filter, false, &IID_IPropertyPage, E_NOINTERFACE},
+      {&filter, true, &IID_IDecompressorSettings, E_NOINTERFACE},
+  };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    AggregatingOuter outer;
+    IUnknown* out = kUntouched;
+    HRESULT hr = CreateObject(*tests[i].clsid, tests[i].aggregated ? &outer : nullptr,
+                              *tests[i].iid, (void**)&out);
+    // An aggregate is refused before anything is made; else made and destroyed.
+    ok(hr == tests[i].expected && outer.refs == 1 &&
+           (SUCCEEDED(hr) || out == (tests[i].aggregated ? kUntouched : nullptr)),
+       "Test %zu: got hr %#lx, %p, %ld outer references.\n", i, hr, out, outer.refs);
+    if (SUCCEEDED(hr)) ReleaseLast(out, "object");
+  }
+
+  // Aggregated, the inner IUnknown is the object's own; every other
+  // interface delegates to the outer object.
+  const IID* iids[] = {&IID_IBaseFilter, &IID_IPropertyPage};
+  for (int i = 0; i < 2; ++i) {
+    AggregatingOuter outer;
+    HRESULT hr = CreateObject(i ? page : filter, &outer, IID_IUnknown, (void**)&outer.inner);
+    ok(hr == S_OK && outer.inner != &outer && RefCount(outer.inner) == 1,
+       "Class %d: got hr %#lx, %lu references.\n", i, hr, RefCount(outer.inner));
+    IUnknown *object = nullptr, *unknown = nullptr, *again = nullptr;
+    outer.inner->QueryInterface(*iids[i], (void**)&object);
+    object->QueryInterface(IID_IUnknown, (void**)&unknown);
+    hr = object->QueryInterface(i ? IID_IPropertyPage : IID_IDecompressorSettings, (void**)&again);
+    ok(hr == S_OK && unknown == &outer && outer.refs == 4,
+       "Class %d: got hr %#lx, IUnknown %p (outer %p), %ld outer references.\n", i, hr, unknown,
+       &outer, outer.refs);
+    again->Release();
+    unknown->Release();
+    object->Release();
+    ok(outer.refs == 1, "Class %d: got %ld outer references.\n", i, outer.refs);
+    ReleaseLast(outer.inner, "inner object");
+  }
+}
+
+void TestInterfaces() {
+  IBaseFilter* filter = NewDecompressor();
+  const struct { const IID* iid; HRESULT expected; } tests[] = {
+      {&IID_IUnknown, S_OK},          {&IID_IBaseFilter, S_OK},
+      {&IID_IMediaFilter, S_OK},      {&IID_IPersist, S_OK},
+      {&IID_IAMovieSetup, S_OK},      {&IID_ISpecifyPropertyPages, S_OK},
+      {&IID_IDecompressorSettings, S_OK}, {&IID_IPin, E_NOINTERFACE},
+      {&IID_IMemInputPin, E_NOINTERFACE}, {&IID_IQualityControl, E_NOINTERFACE},
+      {&IID_IMediaSeeking, E_NOINTERFACE},
+  };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    IUnknown* out = kUntouched;
+    HRESULT hr = filter->QueryInterface(*tests[i].iid, (void**)&out);
+    ok(hr == tests[i].expected && (SUCCEEDED(hr) ? RefCount(filter) == 2 : !out),
+       "Interface %zu: got hr %#lx, %p, %lu references.\n", i, hr, out, RefCount(filter));
+    if (out) out->Release();
+  }
+  CLSID clsid = {};
+  HRESULT hr = filter->GetClassID(&clsid);
+  ok(hr == S_OK && clsid == CLSID_DecompressorFilter, "GetClassID: got hr %#lx.\n", hr);
+  ISpecifyPropertyPages* specify = nullptr;
+  filter->QueryInterface(IID_ISpecifyPropertyPages, (void**)&specify);
+  CAUUID pages = {};
+  hr = specify->GetPages(&pages);
+  ok(hr == S_OK && pages.cElems == 1 && pages.pElems[0] == CLSID_DecompressorPropertyPage,
+     "GetPages: got hr %#lx, %lu pages.\n", hr, pages.cElems);
+  CoTaskMemFree(pages.pElems);
+  specify->Release();
+  IAMovieSetup* setup = nullptr;
+  filter->QueryInterface(IID_IAMovieSetup, (void**)&setup);
+  HRESULT hrs[2] = {setup->Register(), setup->Unregister()};
+  ok(hrs[0] == S_FALSE && hrs[1] == S_FALSE, "IAMovieSetup: got hr %#lx, %#lx.\n", hrs[0], hrs[1]);
+  setup->Release();
+  ReleaseLast(filter, "filter");
+}
+
+void TestPinsAndStates() {
+  IBaseFilter* filter = NewDecompressor();
+  IEnumPins* enumerator = nullptr;
+  filter->EnumPins(&enumerator);
+  IPin* pins[3] = {};
+  ULONG count = 0;
+  HRESULT hr = enumerator->Next(3, pins, &count);
+  ok(hr == S_FALSE && count == 2 && RefCount(filter) == 4,  // the enumerator and the pins
+     "Next: got hr %#lx, %lu pins, %lu references.\n", hr, count, RefCount(filter));
+  HRESULT moves[3] = {enumerator->Reset(), enumerator->Skip(2), enumerator->Skip(1)};
+  ok(moves[0] == S_OK && moves[1] == S_OK && moves[2] == S_FALSE, "Got hr %#lx, %#lx, %#lx.\n",
+     moves[0], moves[1], moves[2]);
+  enumerator->Release();
+  const wchar_t* names[] = {L"XForm In", L"XForm Out"};
+  const wchar_t* ids[] = {L"In", L"Out"};
+  for (int i = 0; i < 2; ++i) {
+    PIN_INFO info = {};
+    pins[i]->QueryPinInfo(&info);
+    info.pFilter->Release();
+    IPin *byId = nullptr, *peer = reinterpret_cast<IPin*>(1);
+    filter->FindPin(ids[i], &byId);
+    byId->Release();
+    hr = pins[i]->ConnectedTo(&peer);
+    // Unconnected, neither pin offers a type.
+    IEnumMediaTypes* types = nullptr;
+    pins[i]->EnumMediaTypes(&types);
+    AM_MEDIA_TYPE* type = nullptr;
+    HRESULT next = types->Next(1, &type, &count);
+    types->Release();
+    ok(!std::wcscmp(info.achName, names[i]) && info.dir == i && info.pFilter == filter &&
+           byId == pins[i] && hr == VFW_E_NOT_CONNECTED && !peer && next == S_FALSE && !count,
+       "Pin %d: got %ls, direction %d, %p; ConnectedTo hr %#lx, %p; Next hr %#lx.\n", i,
+       info.achName, info.dir, byId, hr, peer, next);
+  }
+  CMediaType yvu9 = InputType(MEDIASUBTYPE_YVU9, false, 320, 240);
+  hr = pins[1]->QueryAccept(&yvu9);
+  ok(hr == S_FALSE, "QueryAccept: got hr %#lx.\n", hr);
+  IPin* byName = reinterpret_cast<IPin*>(1);
+  hr = filter->FindPin(L"XForm In", &byName);
+  ok(hr == VFW_E_NOT_FOUND && !byName, "FindPin by name: got hr %#lx.\n", hr);
+  pins[0]->Release();
+  pins[1]->Release();
+
+  FILTER_STATE states[3];
+  HRESULT hrs[3] = {filter->Pause(), filter->GetState(0, &states[0]), filter->Run(0)};
+  filter->GetState(0, &states[1]);
+  hr = filter->Stop();
+  filter->GetState(0, &states[2]);
+  ok(hrs[0] == S_OK && hrs[1] == S_OK && hrs[2] == S_OK && hr == S_OK &&
+         states[0] == State_Paused && states[1] == State_Running && states[2] == State_Stopped,
+     "Got hr %#lx, %#lx, %#lx, %#lx, states %d %d %d.\n", hrs[0], hrs[1], hrs[2], hr, states[0],
+     states[1], states[2]);
+  ReleaseLast(filter, "filter");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const wchar_t* module = argc > 1 ? argv[1] : L"ZDC.dll";
+  if (!LoadDecompressorModule(module)) {
+    ok(false, "Cannot load %ls: error %lu.\n", module, GetLastError());
+    return CheckSummary();
+  }
+  CoInitialize(nullptr);
+  TestClassObjects();
+  TestCreation();
+  TestInterfaces();
+  TestPinsAndStates();
+  TestMediaTypes();
+  TestStreaming();
+  TestSettings();
+  TestPropertyPage();
+  HRESULT hr = ModuleCanUnloadNow();
+  ok(hr == S_OK, "DllCanUnloadNow: got hr %#lx.\n", hr);
+  CoUninitialize();
+  UnloadDecompressorModule();
+  return CheckSummary();
+}

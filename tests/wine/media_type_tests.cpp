@@ -1,0 +1,256 @@
+// Media types in a platform graph: the input types taken, the output types
+// offered (every field) and accepted, allocator negotiation, and the output's
+// reconnection when the input changes.
+#include "test_filters.h"
+
+#include <amvideo.h>
+#include <dvdmedia.h>
+#include <uuids.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "check.h"
+
+namespace {
+
+// A copy of `type` with `extra` zero bytes after its format block.
+CMediaType Longer(const CMediaType& type, ULONG extra) {
+  CMediaType longer = type;
+  BYTE* block = longer.AllocFormatBuffer(type.cbFormat + extra);
+  std::memset(block, 0, type.cbFormat + extra);
+  std::memcpy(block, type.pbFormat, type.cbFormat);
+  return longer;
+}
+
+void TestInputTypes() {
+  enum Change { kNone, kAudio, kFormatNone, kNoFormat, kShort, kLong, kVih2InVihSize };
+  const GUID &qzv2 = MEDIASUBTYPE_QZV2, &qzv3 = MEDIASUBTYPE_QZV3, &qzv4 = MEDIASUBTYPE_QZV4,
+             &yvu9 = MEDIASUBTYPE_YVU9;
+  const GUID qzv5 = FourCCSubtype(MakeFourCC('Q', 'Z', 'V', '5'));
+  const struct { const GUID* subtype; bool info2; LONG width, height; Change change; bool ok; }
+      tests[] = {
+          {&qzv2, false, 320, 240, kNone, true},        {&qzv3, true, 176, 144, kNone, true},
+          {&qzv4, false, 100, 50, kLong, true},         {&qzv3, false, 65535, 32768, kNone, true},
+          {&qzv2, false, 320, 240, kAudio, false},     {&yvu9, false, 320, 240, kNone, false},
+          {&qzv5, false, 320, 240, kNone, false},      {&qzv2, false, 320, 240, kFormatNone, false},
+          {&qzv2, false, 320, 240, kNoFormat, false},   {&qzv2, false, 320, 240, kShort, false},
+          {&qzv2, true, 320, 240, kShort, false},
+          {&qzv2, true, 320, 240, kVih2InVihSize, false},
+          {&qzv2, false, 320, -240, kNone, false},      {&qzv2, false, 0, 240, kNone, false},
+          {&qzv2, false, 65536, 240, kNone, false},     {&qzv4, true, 16, 65536, kNone, false},
+          {&qzv2, false, 65535, 32768, kNone, false},  // over 2^31 bytes of picture
+      };
+  TestGraph g;
+  if (!g.in) return;
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    CMediaType type = InputType(*tests[i].subtype, tests[i].info2, tests[i].width, tests[i].height);
+    switch (tests[i].change) {
+      case kAudio: type.majortype = MEDIATYPE_Audio; break;
+      case kFormatNone: type.formattype = FORMAT_None; break;
+      case kNoFormat: type.ResetFormatBuffer(); break;
+      case kShort: type.cbFormat -= 1; break;
+      case kLong: type = Longer(type, 64); break;
+      case kVih2InVihSize: type.cbFormat = sizeof(VIDEOINFOHEADER); break;
+      case kNone: break;
+    }
+    HRESULT hr = g.in->ReceiveConnection(g.sourcePin, &type);
+    HRESULT accept = g.in->QueryAccept(&type);
+    AM_MEDIA_TYPE connected = {};
+    g.in->ConnectionMediaType(&connected);
+    HRESULT disconnect = g.in->Disconnect();  // a refused connection leaves nothing behind
+    const bool taken = tests[i].ok;
+    ok(hr == (taken ? S_OK : VFW_E_TYPE_NOT_ACCEPTED) && accept == (taken ? S_OK : S_FALSE) &&
+           disconnect == (taken ? S_OK : S_FALSE) &&
+           (!tests[i].ok || connected.subtype == *tests[i].subtype),
+       "Test %zu: got hr %#lx, QueryAccept %#lx, Disconnect %#lx, subtype %08lx.\n", i, hr,
+       accept, disconnect, connected.subtype.Data1);
+    FreeMediaType(connected);
+  }
+  IBaseFilter* loose = NewDecompressor();
+  IPin* in = nullptr;
+  loose->FindPin(L"In", &in);
+  CMediaType type = InputType(MEDIASUBTYPE_QZV2, false, 320, 240);
+  HRESULT hr = in->ReceiveConnection(g.sourcePin, &type);
+  ok(hr == VFW_E_NOT_IN_GRAPH, "Outside a graph: got hr %#lx.\n", hr);
+  in->Release();
+  ULONG left = loose->Release();
+  ok(!left, "Got %lu references to the filter outside a graph.\n", left);
+}
+
+void TestOutputTypes() {
+  const struct { const GUID* subtype; bool info2; LONG width, height; REFERENCE_TIME avg;
+                 ULONG count; const GUID* output; WORD bitCount; DWORD size; } tests[] = {
+      {&MEDIASUBTYPE_QZV2, false, 320, 240, 400000, 1, &MEDIASUBTYPE_YVU9, 9, 86400},
+      {&MEDIASUBTYPE_QZV3, true, 176, 144, 333667, 2, &MEDIASUBTYPE_VbT8, 8, 25344},
+      {&MEDIASUBTYPE_QZV4, true, 100, 50, 0, 2, &MEDIASUBTYPE_VbT9, 9, 5625},
+      {&MEDIASUBTYPE_QZV2, false, 64, 48, 1, 1, &MEDIASUBTYPE_YVU9, 9, 3456},
+      {&MEDIASUBTYPE_QZV4, false, 64, 48, -400000, 1, &MEDIASUBTYPE_VbT9, 9, 3456},
+  };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    TestGraph g;
+    if (!g.in) return;
+    const auto& t = tests[i];
+    CMediaType input = InputType(*t.subtype, t.info2, t.width, t.height, t.avg);
+    auto* in2 = reinterpret_cast<VIDEOINFOHEADER2*>(input.pbFormat);
+    if (t.info2) in2->dwInterlaceFlags = 5, in2->dwCopyProtectFlags = 1, in2->dwControlFlags = 2,
+                 in2->dwPictAspectRatioX = 4, in2->dwPictAspectRatioY = 3;
+    HRESULT hr = g.ConnectInput(input);
+    IEnumMediaTypes* types = nullptr;
+    g.out->EnumMediaTypes(&types);
+    AM_MEDIA_TYPE* list[3] = {};
+    ULONG count = 0;
+    HRESULT next = types->Next(3, list, &count);
+    ok(hr == S_OK && next == S_FALSE && count == t.count && types->Reset() == S_OK &&
+           types->Skip(count) == S_OK && types->Skip(1) == S_FALSE,
+       "Test %zu: got hr %#lx, %#lx, %lu types.\n", i, hr, next, count);
+    types->Release();
+    for (ULONG n = 0; n < count; ++n) {
+      // The input's format with the output's subtype, size and rate; the
+      // rate is truncated to whole frames per second, then scaled in 32 bits.
+      CMediaType want = InputType(*t.output, t.info2 && !n, t.width, t.height, t.avg);
+      auto* info = reinterpret_cast<VIDEOINFOHEADER*>(want.pbFormat);
+      if (t.info2 && !n) {
+        auto* want2 = reinterpret_cast<VIDEOINFOHEADER2*>(want.pbFormat);
+        want2->dwInterlaceFlags = 5;
+        want2->dwPictAspectRatioX = 4;
+        want2->dwPictAspectRatioY = 3;
+      }
+      info->dwBitRate = t.avg ? static_cast<uint32_t>(INT64_C(80000000) / t.avg) * t.size : 0;
+      BitmapHeader(want)->biBitCount = t.bitCount;
+      BitmapHeader(want)->biSizeImage = t.size;
+      const AM_MEDIA_TYPE* got = list[n];
+      size_t at = 0;
+      const ULONG common = std::min(got->cbFormat, want.cbFormat);
+      while (at < common && got->pbFormat[at] == want.pbFormat[at]) ++at;
+      ok(got->majortype == MEDIATYPE_Video && got->subtype == *t.output &&
+             got->formattype == want.formattype && got->bFixedSizeSamples &&
+             !got->bTemporalCompression && got->lSampleSize == t.size && !got->pUnk &&
+             got->cbFormat == want.cbFormat && at == want.cbFormat,
+         "Test %zu.%lu: got subtype %08lx, format %08lx, flags %d %d, size %lu, format of %lu "
+         "bytes differing from byte %zu.\n", i, n, got->subtype.Data1, got->formattype.Data1,
+         got->bFixedSizeSamples, got->bTemporalCompression, got->lSampleSize, got->cbFormat, at);
+      hr = g.out->QueryAccept(got);
+      ok(hr == S_OK, "Test %zu.%lu: QueryAccept got hr %#lx.\n", i, n, hr);
+      DeleteMediaType(list[n]);
+    }
+  }
+}
+
+void TestProposedOutputTypes() {
+  enum What { kSame, kTarget, kSource, kWidth, kHeight, kTopDown, kSubtype, kBitCount, kPlanes,
+              kCompression, kFormatType, kMajor, kShortFormat, kLongFormat };
+  // A value, a rectangle (a, 0)-(c, d), and whether the type is taken.
+  const struct { What what; LONG a, c, d; bool ok; } tests[] = {
+      {kSame, 0, 0, 0, true},             {kTarget, 0, 320, 240, true},
+      {kTarget, 0, 319, 240, false},      {kTarget, 8, 328, 240, false},
+      {kSource, 0, 320, 240, true},       {kSource, 1, 320, 240, false},
+      {kSource, 0, 160, 120, false},      {kTopDown, 0, 0, 0, true},
+      {kWidth, 384, 0, 0, false},         {kWidth, 384, 320, 240, true},  // needs rcTarget
+      {kWidth, 384, 320, 200, false},     {kHeight, 480, 320, 240, true},
+      {kWidth, 256, 320, 240, false},     {kHeight, 200, 320, 240, false},
+      {kSubtype, 0, 0, 0, false},         {kBitCount, 12, 0, 0, false},
+      {kPlanes, 2, 0, 0, false},          {kCompression, 0, 0, 0, false},
+      {kFormatType, 0, 0, 0, false},      {kMajor, 0, 0, 0, false},
+      {kShortFormat, 0, 0, 0, false},     {kLongFormat, 0, 0, 0, true},
+  };
+  TestGraph g;
+  if (!g.in) return;
+  g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
+  const CMediaType base = FirstOffered(g.out);
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    CMediaType type = base;
+    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
+    BITMAPINFOHEADER* h = BitmapHeader(type);
+    const LONG a = tests[i].a, c = tests[i].c, d = tests[i].d;
+    switch (tests[i].what) {
+      case kTarget: SetRect(&info->rcTarget, a, 0, c, d); break;
+      case kSource: SetRect(&info->rcSource, a, 0, c, d); break;
+      case kWidth: h->biWidth = a, SetRect(&info->rcTarget, 0, 0, c, d); break;
+      case kHeight: h->biHeight = a, SetRect(&info->rcTarget, 0, 0, c, d); break;
+      case kTopDown: h->biHeight = -h->biHeight; break;
+      case kSubtype: type.subtype = MEDIASUBTYPE_VbT9; break;
+      case kBitCount: h->biBitCount = static_cast<WORD>(a); break;
+      case kPlanes: h->biPlanes = static_cast<WORD>(a); break;
+      case kCompression: h->biCompression = kFourCC_VbT9; break;
+      case kFormatType: type.formattype = FORMAT_VideoInfo2; break;
+      case kMajor: type.majortype = MEDIATYPE_Audio; break;
+      case kShortFormat: type.cbFormat = 87; break;
+      case kLongFormat: type = Longer(type, 32); break;
+      case kSame: break;
+    }
+    HRESULT accept = g.out->QueryAccept(&type);
+    HRESULT hr = g.out->Connect(g.sinkPin, &type);
+    const bool taken = tests[i].ok;
+    ok(accept == (taken ? S_OK : S_FALSE) && hr == (taken ? S_OK : VFW_E_TYPE_NOT_ACCEPTED),
+       "Test %zu: got QueryAccept %#lx, Connect %#lx.\n", i, accept, hr);
+    if (hr == S_OK) g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin);
+  }
+}
+
+// The sink's allocator if it offers one, else the platform's, sized as the
+// sink asks and as the output type needs.
+void TestAllocatorNegotiation() {
+  const struct { long buffers, align; bool own; LONG surface; long wantBuffers, wantSize; }
+      tests[] = {
+      {-1, 0, false, 0, 1, 86400}, {0, 1, false, 0, 1, 86400}, {3, 1, false, 0, 3, 86400},
+      {2, 16, false, 0, 2, 86400}, {0, 1, false, 384, 1, 103680},
+      {2, 1, true, 0, 2, 90000},  // the sink's allocator hands out larger buffers
+  };
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    TestGraph g;
+    if (!g.in) return;
+    const auto& t = tests[i];
+    g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
+    g.sink->hasRequirements = t.buffers >= 0;
+    g.sink->requirements = {t.buffers, 0, t.align, 0};
+    if (t.own) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
+    CMediaType wide = FirstOffered(g.out);
+    BitmapHeader(wide)->biWidth = t.surface;
+    wide.lSampleSize = BitmapHeader(wide)->biSizeImage = t.surface * 240 * 9 / 8;
+    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(wide.pbFormat)->rcTarget, 0, 0, 320, 240);
+    HRESULT hr = g.ConnectOutput(t.surface ? &wide : nullptr);
+    const ALLOCATOR_PROPERTIES& props = g.sink->notified;
+    ok(hr == S_OK && props.cBuffers == t.wantBuffers && props.cbBuffer == t.wantSize &&
+           props.cbAlign == (t.align ? t.align : 1),
+       "Test %zu: got hr %#lx, %ld buffers of %ld bytes, alignment %ld.\n", i, hr,
+       props.cBuffers, props.cbBuffer, props.cbAlign);
+  }
+}
+
+void TestReconnection() {
+  TestGraph g;
+  if (!g.in) return;
+  g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
+  g.ConnectOutput();
+  // A new input size while the output is connected: the output is
+  // reconnected with the matching type.
+  g.graph->Disconnect(g.in);
+  g.graph->Disconnect(g.sourcePin);
+  HRESULT hr = g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 176, 144));
+  AM_MEDIA_TYPE type;
+  g.out->ConnectionMediaType(&type);
+  ok(hr == S_OK && BitmapHeader(type)->biWidth == 176 && BitmapHeader(type)->biHeight == 144,
+     "Got hr %#lx, output %ldx%ld.\n", hr, BitmapHeader(type)->biWidth,
+     BitmapHeader(type)->biHeight);
+  FreeMediaType(type);
+  // Downstream takes no output for the new input: the input type is refused.
+  g.graph->Disconnect(g.in);
+  g.graph->Disconnect(g.sourcePin);
+  g.sink->acceptWidth = 176;
+  CMediaType other = InputType(MEDIASUBTYPE_QZV2, false, 320, 240);
+  hr = g.in->ReceiveConnection(g.sourcePin, &other);
+  HRESULT accept = g.in->QueryAccept(&other);
+  ok(hr == VFW_E_INVALIDMEDIATYPE && accept == S_FALSE, "Got hr %#lx, QueryAccept %#lx.\n", hr,
+     accept);
+}
+
+}  // namespace
+
+void TestMediaTypes() {
+  TestInputTypes();
+  TestOutputTypes();
+  TestProposedOutputTypes();
+  TestAllocatorNegotiation();
+  TestReconnection();
+}

@@ -1,0 +1,351 @@
+#include "test_filters.h"
+
+#include <amvideo.h>
+#include <dvdmedia.h>
+#include <evcode.h>
+#include <uuids.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "base_input_pin.h"
+#include "base_output_pin.h"
+#include "check.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+template <class Function>
+Function Export(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(g_module, name)));
+}
+
+}  // namespace
+
+bool LoadDecompressorModule(const wchar_t* path) { return (g_module = LoadLibraryW(path)); }
+
+void UnloadDecompressorModule() { FreeLibrary(g_module); }
+
+HRESULT ModuleCanUnloadNow() { return Export<HRESULT(WINAPI*)()>("DllCanUnloadNow")(); }
+
+HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  return Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(clsid, iid, out);
+}
+
+HRESULT CreateObject(REFCLSID clsid, IUnknown* outer, REFIID iid, void** out) {
+  IClassFactory* factory = nullptr;
+  HRESULT hr = GetDecompressorClassObject(clsid, IID_IClassFactory, (void**)&factory);
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(outer, iid, out);
+  factory->Release();
+  return hr;
+}
+
+IBaseFilter* NewDecompressor() {
+  IBaseFilter* filter = nullptr;
+  CreateObject(CLSID_DecompressorFilter, nullptr, IID_IBaseFilter, (void**)&filter);
+  return filter;
+}
+
+IDecompressorSettings* SettingsOf(IUnknown* filter) {
+  IDecompressorSettings* settings = nullptr;
+  filter->QueryInterface(IID_IDecompressorSettings, (void**)&settings);
+  return settings;
+}
+
+ULONG RefCount(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+void ReleaseLast(IUnknown* object, const char* name) {
+  ULONG left = object->Release();
+  HRESULT hr = ModuleCanUnloadNow();
+  ok(!left && hr == S_OK, "%s: got %lu references, DllCanUnloadNow hr %#lx.\n", name, left, hr);
+}
+
+CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
+                     REFERENCE_TIME avgTimePerFrame) {
+  CMediaType type;
+  type.majortype = MEDIATYPE_Video;
+  type.subtype = subtype;
+  type.bFixedSizeSamples = FALSE;
+  type.bTemporalCompression = TRUE;
+  type.formattype = info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+  ULONG size = info2 ? sizeof(VIDEOINFOHEADER2) : sizeof(VIDEOINFOHEADER);
+  std::memset(type.AllocFormatBuffer(size), 0, size);
+  *BitmapHeader(type) = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, subtype.Data1,
+                         DWORD(width * height), 2835, 2836, 0, 0};
+  reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->AvgTimePerFrame = avgTimePerFrame;
+  return type;
+}
+
+BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type) {
+  bool info2 = IsEqualGUID(type.formattype, FORMAT_VideoInfo2);
+  return reinterpret_cast<BITMAPINFOHEADER*>(
+      type.pbFormat + (info2 ? offsetof(VIDEOINFOHEADER2, bmiHeader)
+                             : offsetof(VIDEOINFOHEADER, bmiHeader)));
+}
+
+CMediaType FirstOffered(IPin* pin) {
+  IEnumMediaTypes* types = nullptr;
+  pin->EnumMediaTypes(&types);
+  AM_MEDIA_TYPE* offered = nullptr;
+  types->Next(1, &offered, nullptr);
+  types->Release();
+  CMediaType type(*offered);
+  DeleteMediaType(offered);
+  return type;
+}
+
+bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
+  long got = 0;
+  LONG_PTR param2;
+  for (DWORD begin = GetTickCount(); got != code && GetTickCount() - begin < 20000;)
+    if (events->GetEvent(&got, param1, &param2, 50) == S_OK)
+      events->FreeEventParams(got, *param1, param2);
+  return got == code;
+}
+
+namespace {
+
+class TestSource : public CBaseFilter, public SourceState {
+  struct Pin : CBaseOutputPin {
+    Pin(TestSource* source) : CBaseOutputPin(L"", source, &source->m_lock, nullptr, L"Out") {}
+    TestSource* Source() { return static_cast<TestSource*>(m_pFilter); }
+    HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
+    HRESULT GetMediaType(int position, CMediaType* type) override {
+      return position > 0 ? VFW_S_NO_MORE_ITEMS : type->Set(Source()->type);
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+      long size = Source()->bufferSize;
+      for (const SourceFrame& frame : Source()->frames)
+        size = std::max<long>(size, frame.data.size());
+      *request = {2, std::max(size, 1L), 1, 0};
+      ALLOCATOR_PROPERTIES actual;
+      return allocator->SetProperties(request, &actual);
+    }
+  };
+  CCritSec m_lock;
+
+ public:
+  TestSource() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
+  Pin pin;
+};
+
+class TestSink : public CBaseFilter, public SinkState {
+  struct Pin : CBaseInputPin {
+    Pin(TestSink* sink) : CBaseInputPin(L"", sink, &sink->m_lock, nullptr, L"In") {}
+    TestSink* Sink() { return static_cast<TestSink*>(m_pFilter); }
+    HRESULT CheckMediaType(const CMediaType* type) override {
+      const LONG width = Sink()->acceptWidth;
+      return !width || BitmapHeader(*const_cast<CMediaType*>(type))->biWidth == width
+                 ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
+      if (!Sink()->ownAllocator) return CBaseInputPin::GetAllocator(allocator);
+      (*allocator = Sink()->ownAllocator)->AddRef();
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override {
+      allocator->GetProperties(&Sink()->notified);
+      return CBaseInputPin::NotifyAllocator(allocator, readOnly);
+    }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override {
+      if (!Sink()->hasRequirements) return E_NOTIMPL;
+      return *props = Sink()->requirements, S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
+      HRESULT hr = CBaseInputPin::Receive(sample);
+      if (hr != S_OK) return hr;
+      ReceivedSample got = {};
+      BYTE* data = nullptr;
+      sample->GetPointer(&data);
+      got.bytes.assign(data, data + sample->GetSize());
+      got.length = sample->GetActualDataLength();
+      got.hasTime = SUCCEEDED(sample->GetTime(&got.start, &got.stop));
+      got.syncPoint = sample->IsSyncPoint() == S_OK;
+      got.discontinuity = sample->IsDiscontinuity() == S_OK;
+      ALLOCATOR_PROPERTIES props;
+      m_pAllocator->GetProperties(&props);
+      got.ownAllocator = props.cbBuffer == sample->GetSize();
+      got.width = BitmapHeader(m_mt)->biWidth;
+      Sink()->samples.push_back(got);
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndOfStream() override {
+      return ++Sink()->endOfStreams, S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BeginFlush() override {
+      ++Sink()->flushes;
+      return CBaseInputPin::BeginFlush();
+    }
+    HRESULT STDMETHODCALLTYPE EndFlush() override {
+      ++Sink()->flushes;
+      return CBaseInputPin::EndFlush();
+    }
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
+                                         double rate) override {
+      ++Sink()->segments;
+      return CBaseInputPin::NewSegment(start, stop, rate);
+    }
+  };
+  CCritSec m_lock;
+
+ public:
+  TestSink() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
+  ~TestSink() override {
+    if (ownAllocator) ownAllocator->Release();
+  }
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
+  Pin pin;
+};
+
+}  // namespace
+
+namespace {
+
+struct TestAllocator final : IMemAllocator {
+  LONG refs = 1, handedOut = 0;
+  IMemAllocator* inner = nullptr;
+  long minimumSize;
+  int attachAt;
+  CMediaType type;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMemAllocator) ? this : nullptr;
+    return *out ? AddRef(), S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = InterlockedDecrement(&refs);
+    if (!left) inner->Release(), delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
+                                          ALLOCATOR_PROPERTIES* actual) override {
+    ALLOCATOR_PROPERTIES wider = *request;
+    wider.cbBuffer = std::max(wider.cbBuffer, minimumSize);
+    return inner->SetProperties(&wider, actual);
+  }
+  HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* props) override {
+    return inner->GetProperties(props);
+  }
+  HRESULT STDMETHODCALLTYPE Commit() override { return inner->Commit(); }
+  HRESULT STDMETHODCALLTYPE Decommit() override { return inner->Decommit(); }
+  HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
+                                      REFERENCE_TIME* stop, DWORD flags) override {
+    HRESULT hr = inner->GetBuffer(sample, start, stop, flags);
+    if (SUCCEEDED(hr) && InterlockedIncrement(&handedOut) - 1 == attachAt)
+      (*sample)->SetMediaType(&type);
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override {
+    return inner->ReleaseBuffer(sample);
+  }
+};
+
+}  // namespace
+
+IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType* type) {
+  auto* allocator = new TestAllocator;
+  allocator->minimumSize = minimumSize;
+  allocator->attachAt = attachAt;
+  if (type) allocator->type = *type;
+  CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                   (void**)&allocator->inner);
+  return allocator;
+}
+
+TestGraph::TestGraph() {
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFilterGraph2, (void**)&graph);
+  ok(hr == S_OK, "Filter Graph Manager: got hr %#lx.\n", hr);
+  if (FAILED(hr)) return;
+  graph->QueryInterface(IID_IMediaControl, (void**)&control);
+  graph->QueryInterface(IID_IMediaEvent, (void**)&events);
+  auto* testSource = new TestSource;
+  auto* testSink = new TestSink;
+  source = testSource;
+  sink = testSink;
+  sourceFilter = testSource, sinkFilter = testSink, filter = NewDecompressor();
+  sourcePin = &testSource->pin, sinkPin = &testSink->pin;
+  sourceFilter->AddRef();
+  sinkFilter->AddRef();
+  graph->AddFilter(sourceFilter, L"source");
+  graph->AddFilter(filter, L"decompressor");
+  graph->AddFilter(sinkFilter, L"sink");
+  filter->FindPin(L"In", &in);
+  filter->FindPin(L"Out", &out);
+}
+
+HRESULT TestGraph::ConnectInput(const CMediaType& type) {
+  source->type = type;
+  return graph->ConnectDirect(sourcePin, in, &type);
+}
+
+HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
+  return graph->ConnectDirect(out, sinkPin, type);
+}
+
+void TestGraph::Run() {
+  CBaseOutputPin& pin = static_cast<TestSource*>(source)->pin;
+  const std::vector<SourceFrame>& frames = source->frames;
+  source->deliveries.clear();
+  HRESULT hr = control->Run();
+  ok(SUCCEEDED(hr), "Run: got hr %#lx.\n", hr);
+  pin.DeliverNewSegment(0, 400000 * LONGLONG(frames.size()), 1.0);
+  for (size_t i = 0; i < frames.size() && SUCCEEDED(hr); ++i) {
+    REFERENCE_TIME start = 400000 * LONGLONG(i), stop = start + 400000;
+    IMediaSample* sample = nullptr;
+    pin.GetDeliveryBuffer(&sample, &start, &stop, 0);
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    std::memcpy(data, frames[i].data.data(), frames[i].data.size());
+    sample->SetActualDataLength(static_cast<long>(frames[i].data.size()));
+    sample->SetTime(&start, &stop);
+    sample->SetSyncPoint(frames[i].key);
+    sample->SetDiscontinuity(i == 0);
+    // Set on every sample: a reused sample keeps the stream it was given.
+    IMediaSample2* sample2 = nullptr;
+    sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
+    AM_SAMPLE2_PROPERTIES props;
+    sample2->GetProperties(sizeof(props), (BYTE*)&props);
+    props.dwStreamId = frames[i].media ? AM_STREAM_MEDIA : AM_STREAM_CONTROL;
+    sample2->SetProperties(sizeof(props), (BYTE*)&props);
+    sample2->Release();
+    source->deliveries.push_back(hr = pin.Deliver(sample));
+    sample->Release();
+  }
+  if (SUCCEEDED(hr)) pin.DeliverEndOfStream();
+  control->Stop();
+}
+
+TestGraph::~TestGraph() {
+  if (!graph) return;
+  control->Stop();
+  for (IUnknown* object : {(IUnknown*)in, (IUnknown*)out, (IUnknown*)events, (IUnknown*)control})
+    object->Release();
+  // Releasing the graph removes (and disconnects) every filter.
+  ULONG refs[4] = {graph->Release(), filter->Release(), sourceFilter->Release(),
+                   sinkFilter->Release()};
+  ok(!refs[0] && !refs[1] && !refs[2] && !refs[3],
+     "Got %lu, %lu, %lu, %lu references left (graph, decompressor, source, sink).\n", refs[0],
+     refs[1], refs[2], refs[3]);
+}
+
+SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths) {
+  // Header (quality, key frame, the three plane sizes), then three plane
+  // headers of coder 2; the first chroma section carries the padding.
+  const uint32_t padding = bytes - 32;
+  const uint32_t header[] = {0, hundredths, 4, 4 + padding, 4};
+  SourceFrame frame;
+  frame.data.assign(bytes, 0);
+  std::memcpy(frame.data.data() + 4, &header[1], 2);
+  std::memcpy(frame.data.data() + 8, &header[2], 12);
+  frame.data[20] = frame.data[24] = frame.data[28 + padding] = 2;
+  return frame;
+}

@@ -1,0 +1,109 @@
+// What the filter tests share: ZDC.dll loaded and its objects made through
+// its class factory, input media types, a graph of the platform's Filter Graph
+// Manager holding a source, the decompressor and a recording sink (the
+// two written on our framework), an allocator that asks for a format change,
+// and empty key frames of a chosen size and quality.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+#include <control.h>
+#include <vfwmsgs.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "media_type.h"
+#include "zdc_guids.h"
+
+bool LoadDecompressorModule(const wchar_t* path);
+void UnloadDecompressorModule();
+HRESULT ModuleCanUnloadNow();
+HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out);
+HRESULT CreateObject(REFCLSID clsid, IUnknown* outer, REFIID iid, void** out);
+IBaseFilter* NewDecompressor();
+IDecompressorSettings* SettingsOf(IUnknown* filter);
+ULONG RefCount(IUnknown* object);
+// Releases what must be the last reference and checks the module is free.
+void ReleaseLast(IUnknown* object, const char* name);
+
+// A controlling object for aggregation: counts its references, answers
+// IUnknown itself and everything else through `inner`.
+struct AggregatingOuter : IUnknown {
+  LONG refs = 1;
+  IUnknown* inner = nullptr;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!IsEqualIID(iid, IID_IUnknown)) return inner->QueryInterface(iid, out);
+    *out = this;
+    return AddRef(), S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+};
+
+// A compressed video type of `subtype`, with a VIDEOINFOHEADER2 when `info2`.
+CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
+                     REFERENCE_TIME avgTimePerFrame = 400000);
+BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type);
+CMediaType FirstOffered(IPin* pin);
+// Waits for `code`, up to a limit that only keeps a broken graph from hanging.
+bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
+
+struct SourceFrame {
+  std::vector<BYTE> data;
+  bool key = true;
+  bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
+};
+// The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
+struct SourceState {
+  CMediaType type;
+  std::vector<SourceFrame> frames;
+  long bufferSize = 0;              // 0: the largest frame
+  std::vector<HRESULT> deliveries;  // of the last run
+};
+
+struct ReceivedSample {
+  std::vector<BYTE> bytes;
+  long length;
+  bool hasTime, syncPoint, discontinuity, ownAllocator;
+  REFERENCE_TIME start, stop;
+  LONG width;  // of the pin's type when the sample came
+};
+// The sink's pin "In" records samples and counts the calls.
+struct SinkState {
+  LONG acceptWidth = 0;  // when set, the only output width taken
+  bool hasRequirements = false;
+  ALLOCATOR_PROPERTIES requirements = {};
+  IMemAllocator* ownAllocator = nullptr;  // offered when set
+  ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
+  std::vector<ReceivedSample> samples;
+  LONG endOfStreams = 0, segments = 0, flushes = 0;
+};
+
+// The platform's memory allocator as a renderer's: buffers at least
+// `minimumSize` (a wider surface), and `type` attached to buffer `attachAt`.
+IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType* type);
+
+struct TestGraph {
+  IFilterGraph2* graph = nullptr;
+  IMediaControl* control = nullptr;
+  IMediaEvent* events = nullptr;
+  IBaseFilter *filter = nullptr, *sourceFilter = nullptr, *sinkFilter = nullptr;
+  IPin *in = nullptr, *out = nullptr, *sourcePin = nullptr, *sinkPin = nullptr;
+  SourceState* source = nullptr;
+  SinkState* sink = nullptr;
+
+  TestGraph();  // g.in is null when the graph could not be made
+  HRESULT ConnectInput(const CMediaType& type);
+  HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
+  // Runs the graph and delivers a segment, a sample per source frame (times
+  // 0.04 s apart, the first a discontinuity) and end of stream, stopping at
+  // the first failed delivery; then stops the graph.
+  void Run();
+  ~TestGraph();  // every object must go
+};
+
+// A key frame of exactly `bytes` (>= 32) bytes and no coefficients, which
+// Decode reports as `bytes` long, with `hundredths` as its quality.
+SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
+
