@@ -133,7 +133,6 @@ BITMAPINFOHEADER InputHeader(const zdc::AviReader& avi) {
 }
 
 void TestRegistration() {
-  BeginGroup("registration");
   DWORD status = RunRegsvr32(L"");
   ok(status == 0, "regsvr32 returned %lu\n", status);
   for (const wchar_t* name : {L"vidc.QZV2", L"vidc.QZV3", L"vidc.QZV4"}) {
@@ -143,7 +142,6 @@ void TestRegistration() {
 }
 
 void TestOpenAndInfo() {
-  BeginGroup("open and info");
   HIC codec = ICOpen(ICTYPE_VIDEO, kQzv2, ICMODE_DECOMPRESS);
   ok(codec != nullptr, "ICOpen for decompression failed\n");
   if (!codec) return;
@@ -215,7 +213,6 @@ void TestFormats(zdc::AviReader& avi, const Clip& clip) {
 // Hurry-up and preroll frames bring the picture up to date without drawing;
 // a null frame draws the picture again; the switches apply from state.
 void TestFlags(zdc::AviReader& avi) {
-  BeginGroup("flags");
   HIC codec = ICOpen(ICTYPE_VIDEO, avi.Compression(), ICMODE_DECOMPRESS);
   if (!codec) return;
   DWORD state[2] = {1, 0};  // denoise
@@ -283,7 +280,6 @@ void TestAviFile(const Clip& clip) {
 // Unregistering removes the values that name this module and leaves one
 // that another codec has taken over since.
 void TestUnregistration() {
-  BeginGroup("unregistration");
   HKEY key = nullptr;
   const wchar_t other[] = L"C:\\codecs\\other.dll";
   RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_SET_VALUE, &key);
@@ -315,7 +311,6 @@ int wmain(int argc, wchar_t** argv) {
   TestOpenAndInfo();
   AVIFileInit();
   for (const Clip& clip : kClips) {
-    BeginGroup(clip.name);
     zdc::AviReader avi(g_clips + "/" + clip.name + ".avi");
     TestFormats(avi, clip);
     TestAviFile(clip);
@@ -326,7 +321,5 @@ int wmain(int argc, wchar_t** argv) {
   }
   AVIFileExit();
   TestUnregistration();
-  std::printf("%d passed, %d failed, %d skipped\n", PassedChecks(), FailedChecks(),
-              SkippedChecks());
-  return FailedChecks() ? 1 : 0;
+  return CheckSummary();
 }
