@@ -13,6 +13,7 @@
 
 void TestMediaTypes();
 void TestStreaming();
+void TestOutputs();
 void TestSettings();
 void TestPropertyPage();
 
@@ -216,6 +217,7 @@ int wmain(int argc, wchar_t** argv) {
   TestPinsAndStates();
   TestMediaTypes();
   TestStreaming();
+  TestOutputs();
   TestSettings();
   TestPropertyPage();
   HRESULT hr = ModuleCanUnloadNow();

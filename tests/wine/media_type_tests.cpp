@@ -31,7 +31,9 @@ void TestInputTypes() {
   const struct { const GUID* subtype; bool info2; LONG width, height; Change change; bool ok; }
       tests[] = {
           {&qzv2, false, 320, 240, kNone, true},        {&qzv3, true, 176, 144, kNone, true},
-          {&qzv4, false, 100, 50, kLong, true},         {&qzv3, false, 65535, 32768, kNone, true},
+          {&qzv4, false, 100, 50, kLong, true},
+          {&qzv3, false, 16384, 16384, kNone, true},   // the largest picture the decoder takes
+          {&qzv3, false, 16384, 16385, kNone, false},  // refused here, not at Pause
           {&qzv2, false, 320, 240, kAudio, false},     {&yvu9, false, 320, 240, kNone, false},
           {&qzv5, false, 320, 240, kNone, false},      {&qzv2, false, 320, 240, kFormatNone, false},
           {&qzv2, false, 320, 240, kNoFormat, false},   {&qzv2, false, 320, 240, kShort, false},
@@ -78,6 +80,39 @@ void TestInputTypes() {
   ok(!left, "Got %lu references to the filter outside a graph.\n", left);
 }
 
+// The converted formats offered after the decoder's own: each subtype as a
+// VIDEOINFOHEADER2 type and then a VIDEOINFOHEADER type, the surface size
+// and image size its layout needs (4:2:0 and 4:2:2 surfaces even, the
+// picture in rcTarget), RGB bottom-up, and each one accepted back.
+void CheckConvertedTypes(size_t test, AM_MEDIA_TYPE** list, ULONG count, LONG width, LONG height,
+                         REFERENCE_TIME avg) {
+  const struct { const GUID* subtype; WORD bits; bool even; } formats[] = {
+      {&MEDIASUBTYPE_NV12, 12, true},  {&MEDIASUBTYPE_YV12, 12, true},
+      {&MEDIASUBTYPE_IYUV, 12, true},  {&MEDIASUBTYPE_YUY2, 16, true},
+      {&MEDIASUBTYPE_RGB32, 32, false}, {&MEDIASUBTYPE_RGB24, 24, false}};
+  for (ULONG n = 0; n < count && n < 12; ++n) {
+    const auto& f = formats[n / 2];
+    AM_MEDIA_TYPE* got = list[n];
+    const BITMAPINFOHEADER* h = BitmapHeader(*got);
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(got->pbFormat);
+    const LONG w = f.even ? (width + 1) & ~1L : width, ht = f.even ? (height + 1) & ~1L : height;
+    const LONG rowBytes = f.bits == 24 ? (w * 3 + 3) & ~3L : w * f.bits / 8;
+    const DWORD size = f.bits == 12 ? w * ht + 2 * (w / 2) * ((ht + 1) / 2) : rowBytes * ht;
+    const bool framed = w != width || ht != height;
+    const RECT picture = {0, 0, framed ? width : 0, framed ? height : 0};
+    ok(got->subtype == *f.subtype && got->formattype == (n % 2 ? FORMAT_VideoInfo
+                                                                : FORMAT_VideoInfo2) &&
+           h->biWidth == w && h->biHeight == ht && h->biBitCount == f.bits &&
+           h->biSizeImage == size && got->lSampleSize == size &&
+           EqualRect(&info->rcTarget, &picture) && EqualRect(&info->rcSource, &picture) &&
+           info->AvgTimePerFrame == avg,
+       "Test %zu.%lu: got subtype %08lx, %ldx%ld, %u bits, %lu bytes, target %ld x %ld.\n", test,
+       n, got->subtype.Data1, h->biWidth, h->biHeight, h->biBitCount, h->biSizeImage,
+       info->rcTarget.right, info->rcTarget.bottom);
+    DeleteMediaType(got);
+  }
+}
+
 void TestOutputTypes() {
   const struct { const GUID* subtype; bool info2; LONG width, height; REFERENCE_TIME avg;
                  ULONG count; const GUID* output; WORD bitCount; DWORD size; } tests[] = {
@@ -86,6 +121,7 @@ void TestOutputTypes() {
       {&MEDIASUBTYPE_QZV4, true, 100, 50, 0, 2, &MEDIASUBTYPE_VbT9, 9, 5625},
       {&MEDIASUBTYPE_QZV2, false, 64, 48, 1, 1, &MEDIASUBTYPE_YVU9, 9, 3456},
       {&MEDIASUBTYPE_QZV4, false, 64, 48, -400000, 1, &MEDIASUBTYPE_VbT9, 9, 3456},
+      {&MEDIASUBTYPE_QZV2, false, 99, 51, 400000, 1, &MEDIASUBTYPE_YVU9, 9, 5680},
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     TestGraph g;
@@ -98,14 +134,17 @@ void TestOutputTypes() {
     HRESULT hr = g.ConnectInput(input);
     IEnumMediaTypes* types = nullptr;
     g.out->EnumMediaTypes(&types);
-    AM_MEDIA_TYPE* list[3] = {};
+    AM_MEDIA_TYPE* list[16] = {};
     ULONG count = 0;
-    HRESULT next = types->Next(3, list, &count);
-    ok(hr == S_OK && next == S_FALSE && count == t.count && types->Reset() == S_OK &&
+    HRESULT next = types->Next(16, list, &count);
+    // The decoder's own types, then six converted formats as VIDEOINFOHEADER2
+    // and VIDEOINFOHEADER types.
+    ok(hr == S_OK && next == S_FALSE && count == t.count + 12 && types->Reset() == S_OK &&
            types->Skip(count) == S_OK && types->Skip(1) == S_FALSE,
        "Test %zu: got hr %#lx, %#lx, %lu types.\n", i, hr, next, count);
     types->Release();
-    for (ULONG n = 0; n < count; ++n) {
+    CheckConvertedTypes(i, list + t.count, count - t.count, t.width, t.height, t.avg);
+    for (ULONG n = 0; n < count && n < t.count; ++n) {
       // The input's format with the output's subtype, size and rate; the
       // rate is truncated to whole frames per second, then scaled in 32 bits.
       CMediaType want = InputType(*t.output, t.info2 && !n, t.width, t.height, t.avg);
@@ -188,6 +227,44 @@ void TestProposedOutputTypes() {
   }
 }
 
+// The offered VIDEOINFOHEADER type of `subtype`.
+CMediaType Offered(IPin* out, const GUID& subtype) {
+  IEnumMediaTypes* types = nullptr;
+  out->EnumMediaTypes(&types);
+  AM_MEDIA_TYPE* type = nullptr;
+  CMediaType found;
+  while (types->Next(1, &type, nullptr) == S_OK) {
+    if (type->subtype == subtype && type->formattype == FORMAT_VideoInfo) found = *type;
+    DeleteMediaType(type);
+  }
+  types->Release();
+  return found;
+}
+
+// Surfaces of the converted formats as renderers propose them: a wider pitch
+// (even for 4:2:0 and 4:2:2, whose chroma rows take half of it), RGB
+// top-down.
+void TestProposedConvertedTypes() {
+  const struct { const GUID* subtype; LONG width, height; bool ok; } tests[] = {
+      {&MEDIASUBTYPE_NV12, 384, 240, true},   {&MEDIASUBTYPE_NV12, 321, 240, false},
+      {&MEDIASUBTYPE_YV12, 352, 256, true},   {&MEDIASUBTYPE_IYUV, 322, 240, true},
+      {&MEDIASUBTYPE_YUY2, 333, 240, false},  {&MEDIASUBTYPE_RGB32, 320, -240, true},
+      {&MEDIASUBTYPE_RGB24, 333, -250, true}, {&MEDIASUBTYPE_RGB32, 300, 240, false},
+  };
+  TestGraph g;
+  if (!g.in) return;
+  g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
+  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    CMediaType type = Offered(g.out, *tests[i].subtype);
+    BITMAPINFOHEADER* h = BitmapHeader(type);
+    h->biWidth = tests[i].width;
+    h->biHeight = tests[i].height;
+    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->rcTarget, 0, 0, 320, 240);
+    HRESULT accept = g.out->QueryAccept(&type);
+    ok(accept == (tests[i].ok ? S_OK : S_FALSE), "Test %zu: got QueryAccept %#lx.\n", i, accept);
+  }
+}
+
 // The sink's allocator if it offers one, else the platform's, sized as the
 // sink asks and as the output type needs.
 void TestAllocatorNegotiation() {
@@ -248,6 +325,7 @@ void TestReconnection() {
 }  // namespace
 
 void TestMediaTypes() {
+  TestProposedConvertedTypes();
   TestInputTypes();
   TestOutputTypes();
   TestProposedOutputTypes();

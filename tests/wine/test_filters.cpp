@@ -173,8 +173,17 @@ class TestSink : public CBaseFilter, public SinkState {
       m_pAllocator->GetProperties(&props);
       got.ownAllocator = props.cbBuffer == sample->GetSize();
       got.width = BitmapHeader(m_mt)->biWidth;
+      got.type = m_mt;
       Sink()->samples.push_back(got);
+      std::vector<IMediaSample*>& held = Sink()->held;
+      if (Sink()->hold) held.push_back(sample), sample->AddRef();
+      if (held.size() > Sink()->hold) held.front()->Release(), held.erase(held.begin());
       return S_OK;
+    }
+    HRESULT Inactive() override {
+      for (IMediaSample* sample : Sink()->held) sample->Release();
+      Sink()->held.clear();
+      return CBaseInputPin::Inactive();
     }
     HRESULT STDMETHODCALLTYPE EndOfStream() override {
       return ++Sink()->endOfStreams, S_OK;
@@ -291,7 +300,7 @@ HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
   return graph->ConnectDirect(out, sinkPin, type);
 }
 
-void TestGraph::Run() {
+void TestGraph::Run(bool stopAfter) {
   CBaseOutputPin& pin = static_cast<TestSource*>(source)->pin;
   const std::vector<SourceFrame>& frames = source->frames;
   source->deliveries.clear();
@@ -300,6 +309,11 @@ void TestGraph::Run() {
   pin.DeliverNewSegment(0, 400000 * LONGLONG(frames.size()), 1.0);
   for (size_t i = 0; i < frames.size() && SUCCEEDED(hr); ++i) {
     REFERENCE_TIME start = 400000 * LONGLONG(i), stop = start + 400000;
+    if (frames[i].flushBefore) {
+      pin.DeliverBeginFlush();
+      pin.DeliverEndFlush();
+      pin.DeliverNewSegment(start, 400000 * LONGLONG(frames.size()), 1.0);
+    }
     IMediaSample* sample = nullptr;
     pin.GetDeliveryBuffer(&sample, &start, &stop, 0);
     BYTE* data = nullptr;
@@ -309,6 +323,8 @@ void TestGraph::Run() {
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(frames[i].key);
     sample->SetDiscontinuity(i == 0);
+    sample->SetPreroll(frames[i].preroll);
+    if (frames[i].type) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(frames[i].type));
     // Set on every sample: a reused sample keeps the stream it was given.
     IMediaSample2* sample2 = nullptr;
     sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
@@ -321,7 +337,7 @@ void TestGraph::Run() {
     sample->Release();
   }
   if (SUCCEEDED(hr)) pin.DeliverEndOfStream();
-  control->Stop();
+  if (stopAfter) control->Stop();
 }
 
 TestGraph::~TestGraph() {

@@ -53,6 +53,9 @@ struct SourceFrame {
   std::vector<BYTE> data;
   bool key = true;
   bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
+  bool preroll = false;
+  bool flushBefore = false;               // a flush and a new segment first, as a seek
+  const AM_MEDIA_TYPE* type = nullptr;  // attached to the sample
 };
 // The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
 struct SourceState {
@@ -67,7 +70,8 @@ struct ReceivedSample {
   long length;
   bool hasTime, syncPoint, discontinuity, ownAllocator;
   REFERENCE_TIME start, stop;
-  LONG width;  // of the pin's type when the sample came
+  LONG width;       // of the pin's type when the sample came
+  CMediaType type;  // that type
 };
 // The sink's pin "In" records samples and counts the calls.
 struct SinkState {
@@ -78,6 +82,8 @@ struct SinkState {
   ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
   std::vector<ReceivedSample> samples;
   LONG endOfStreams = 0, segments = 0, flushes = 0;
+  size_t hold = 0;  // samples kept referenced, as a renderer's flipping chain holds them
+  std::vector<IMediaSample*> held;
 };
 
 // The platform's memory allocator as a renderer's: buffers at least
@@ -98,8 +104,9 @@ struct TestGraph {
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
   // Runs the graph and delivers a segment, a sample per source frame (times
   // 0.04 s apart, the first a discontinuity) and end of stream, stopping at
-  // the first failed delivery; then stops the graph.
-  void Run();
+  // the first failed delivery; then stops the graph, unless told not to. A
+  // frame may ask for a flush before it, preroll, or a type on its sample.
+  void Run(bool stopAfter = true);
   ~TestGraph();  // every object must go
 };
 
