@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "block_kernels.h"
+#include "convert_kernels.h"
 
 namespace zdc {
 namespace checkasm {
@@ -126,6 +127,17 @@ extern const KernelCheck kReconstructKeyCheck;
 extern const KernelCheck kReconstructDeltaCheck;
 extern const KernelCheck kCopyBlockCheck;
 extern const KernelCheck kDenoisePlaneCheck;
+
+// The picture conversion's row kernels, checked the same way against their
+// own table (check_convert.cpp).
+struct ConvertKernelCheck {
+  const char* name;
+  const void* (*variant)(const ConvertKernels& kernels);
+  bool (*check)(const ConvertKernels& reference, const ConvertKernels& candidate,
+                const CheckRun& run);
+};
+constexpr int kConvertCheckCount = 5;
+extern const ConvertKernelCheck kConvertChecks[kConvertCheckCount];
 
 }  // namespace checkasm
 }  // namespace zdc

@@ -126,20 +126,24 @@ bool ParseOptions(int argc, char** argv, Options* options) {
 }
 
 // A kernel variant as one processor level's table supplies it.
+template <typename Kernels>
 struct Candidate {
   const char* level;
-  BlockKernels kernels;
+  Kernels kernels;
 };
 
-// The distinct variants of a kernel on this processor, weakest level first.
-std::vector<Candidate> Candidates(const KernelCheck& check, CpuFeatures available) {
-  std::vector<Candidate> candidates;
+// The distinct variants of a kernel on this processor, weakest level first:
+// `choose` fills a table for a feature set, `variant` picks the kernel.
+template <typename Kernels, typename Check>
+std::vector<Candidate<Kernels>> Candidates(const Check& check, Kernels (*choose)(CpuFeatures),
+                                           CpuFeatures available) {
+  std::vector<Candidate<Kernels>> candidates;
   std::vector<const void*> seen;
   CpuFeatures features = 0;
   for (const Level& level : kLevels) {
     if ((available & level.adds) != level.adds) break;  // the ladder ends here
     features = static_cast<CpuFeatures>(features | level.adds);
-    const BlockKernels kernels = ChooseBlockKernels(features);
+    const Kernels kernels = choose(features);
     const void* variant = check.variant(kernels);
     bool known = false;
     for (const void* p : seen) known = known || p == variant;
@@ -150,11 +154,30 @@ std::vector<Candidate> Candidates(const KernelCheck& check, CpuFeatures availabl
   return candidates;
 }
 
+// Checks every variant of `check` against the portable one; false at the
+// first failure.
+template <typename Kernels, typename Check>
+bool CheckVariants(const Check& check, Kernels (*choose)(CpuFeatures), CpuFeatures available,
+                   const Options& options, int* passed) {
+  const Kernels reference = choose(0);
+  for (const auto& candidate : Candidates(check, choose, available)) {
+    const CheckRun run{check.name, candidate.level, options.seed, options.trials};
+    std::snprintf(crashContext, sizeof crashContext, "%s (%s), seed %" PRIu64, run.kernel,
+                  run.level, run.seed);
+    std::printf("  %-6s %-24s ", candidate.level, check.name);
+    std::fflush(stdout);
+    if (!check.check(reference, candidate.kernels, run)) return false;
+    std::printf("ok\n");
+    checksPassed = ++*passed;
+  }
+  return true;
+}
+
 void Bench(const std::vector<const KernelCheck*>& checks, CpuFeatures available, uint64_t seed) {
   std::printf("\nbench (ns per call, speed-up against c):\n");
   for (const KernelCheck* check : checks) {
     double portable = 0;
-    for (const Candidate& candidate : Candidates(*check, available)) {
+    for (const auto& candidate : Candidates(*check, ChooseBlockKernels, available)) {
       Random random(seed);
       const double ns = check->bench(candidate.kernels, random);
       if (portable == 0) portable = ns;
@@ -185,8 +208,14 @@ int Main(int argc, char** argv) {
     if (options.list) std::printf("%s\n", check->name);
     if (options.only.empty() || options.only == check->name) checks.push_back(check);
   }
+  bool convertCheck = false;
+  for (const ConvertKernelCheck& check : kConvertChecks) {
+    if (options.list) std::printf("%s\n", check.name);
+    convertCheck = convertCheck || options.only == check.name;
+  }
   if (options.list) return 0;
-  if (checks.empty()) {
+  if (!options.only.empty() && convertCheck) checks.clear();
+  if (checks.empty() && !convertCheck) {
     std::fprintf(stderr, "no kernel named %s (see --list)\n", options.only.c_str());
     return 2;
   }
@@ -196,24 +225,16 @@ int Main(int argc, char** argv) {
               options.seed, available, ProbeCpuFeatures());
   InstallFaultHandler();
 
-  const BlockKernels reference = ChooseBlockKernels(0);
   int passed = 0, failed = 0;
   for (const KernelCheck* check : checks) {
-    for (const Candidate& candidate : Candidates(*check, available)) {
-      const CheckRun run{check->name, candidate.level, options.seed, options.trials};
-      std::snprintf(crashContext, sizeof crashContext, "%s (%s), seed %" PRIu64, run.kernel,
-                    run.level, run.seed);
-      std::printf("  %-6s %-24s ", candidate.level, check->name);
-      std::fflush(stdout);
-      if (check->check(reference, candidate.kernels, run)) {
-        std::printf("ok\n");
-        checksPassed = ++passed;
-      } else {
-        ++failed;
-        break;
-      }
+    if (!CheckVariants(*check, ChooseBlockKernels, available, options, &passed)) {
+      failed = 1;
+      break;
     }
-    if (failed) break;
+  }
+  for (const ConvertKernelCheck& check : kConvertChecks) {
+    if (failed || !(options.only.empty() || options.only == check.name)) continue;
+    if (!CheckVariants(check, ChooseConvertKernels, available, options, &passed)) failed = 1;
   }
   currentTrial = -1;
 

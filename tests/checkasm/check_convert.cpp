@@ -1,0 +1,145 @@
+// Checks of the picture conversion row kernels: for rows of every width from 1
+// to 67 and random wider ones, every output byte must equal the portable
+// kernel's, nothing around the row (guard bands) may change, and each input is
+// read only up to its last sample (it lies against an inaccessible page).
+// Inputs are random bytes or the extremes of the value ranges; RGB chroma
+// terms come from chroma samples as the conversion computes them.
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bt601_fixed_point.h"
+#include "checkasm.h"
+
+namespace zdc {
+namespace checkasm {
+namespace {
+
+enum class Kind { kExpand, kInterleave, kYuy2, kRgb32, kRgb24 };
+
+struct Row {
+  int width;      // output pixels (chroma samples for expand, pairs for interleave)
+  int32_t pitch;  // of the one-row output plane
+  bool extremes;  // inputs from the range ends rather than random
+};
+
+uint8_t Sample(Random& random, bool extremes) {
+  static const uint8_t kEnds[] = {0, 1, 15, 16, 128, 235, 240, 254, 255};
+  return extremes ? kEnds[random.Range(0, 8)] : random.Byte();
+}
+
+std::unique_ptr<GuardedBuffer> Input(Random& random, size_t count, bool extremes) {
+  auto buffer = std::make_unique<GuardedBuffer>(count, GuardedBuffer::FlushAgainst::kEnd, random);
+  for (size_t i = 0; i < count; ++i) buffer->data()[i] = Sample(random, extremes);
+  return buffer;
+}
+
+// The inputs of one row, every one against a guard page.
+struct Inputs {
+  Inputs(Kind kind, const Row& row, Random& random) {
+    const int halves = (row.width + 1) / 2, quarters = (row.width + 3) / 4;
+    const bool chromaPerPair = kind == Kind::kExpand || kind == Kind::kInterleave;
+    const size_t chroma = static_cast<size_t>(chromaPerPair ? halves : quarters);
+    luma = Input(random, static_cast<size_t>(row.width), row.extremes);
+    u = Input(random, chroma, row.extremes);
+    v = Input(random, chroma, row.extremes);
+    for (auto* term : {&r, &g, &b}) {
+      *term = std::make_unique<GuardedBuffer>(2 * chroma, GuardedBuffer::FlushAgainst::kEnd, random);
+    }
+    for (size_t i = 0; i < chroma; ++i) {
+      const bt601::ChromaTerms t = bt601::ChromaTermsOf(u->data()[i], v->data()[i]);
+      Terms(r)[i] = t.r;
+      Terms(g)[i] = t.g;
+      Terms(b)[i] = t.b;
+    }
+  }
+  static int16_t* Terms(const std::unique_ptr<GuardedBuffer>& buffer) {
+    return reinterpret_cast<int16_t*>(buffer->data());
+  }
+  std::unique_ptr<GuardedBuffer> luma, u, v, r, g, b;
+};
+
+int32_t OutputBytes(Kind kind, int width) {
+  switch (kind) {
+    case Kind::kExpand: return width;
+    case Kind::kInterleave: return 2 * width;
+    case Kind::kYuy2: return 4 * ((width + 1) / 2);
+    case Kind::kRgb32: return 4 * width;
+    case Kind::kRgb24: return 3 * width;
+  }
+  return 0;
+}
+
+std::string Run(Kind kind, const ConvertKernels& kernels, const Row& row, Inputs& in,
+                uint64_t layoutSeed, std::optional<GuardedPlane>* plane) {
+  Random layout(layoutSeed);
+  plane->emplace(OutputBytes(kind, row.width), 1, row.pitch, layout);
+  uint8_t* out = (*plane)->Origin();
+  const ChromaTermRow terms{Inputs::Terms(in.r), Inputs::Terms(in.g), Inputs::Terms(in.b)};
+  switch (kind) {
+    case Kind::kExpand: kernels.expandChroma(in.u->data(), out, row.width); break;
+    case Kind::kInterleave: kernels.interleaveChroma(in.u->data(), in.v->data(), out, row.width); break;
+    case Kind::kYuy2: kernels.packYuy2(in.luma->data(), in.u->data(), in.v->data(), out, row.width); break;
+    case Kind::kRgb32: kernels.rgb32Row(in.luma->data(), terms, out, row.width); break;
+    case Kind::kRgb24: kernels.rgb24Row(in.luma->data(), terms, out, row.width); break;
+  }
+  const ptrdiff_t stray = (*plane)->FirstStrayWrite();
+  if (stray >= 0) return "wrote outside its row (plane byte " + std::to_string(stray) + ")";
+  return "";
+}
+
+template <Kind kKind>
+bool Check(const ConvertKernels& reference, const ConvertKernels& candidate, const CheckRun& run) {
+  Random random = run.Inputs();
+  std::optional<GuardedPlane> want, got;
+  const int trials = run.trials / 20 + 67;
+  for (int trial = 0; trial < trials; ++trial) {
+    SetCurrentTrial(trial);
+    Row row{trial < 67 ? trial + 1 : random.Chance(70) ? random.Range(1, 67) : random.Range(68, 2000), 0,
+            random.Chance(20)};
+    row.pitch = OutputBytes(kKind, row.width) + (random.Chance(50) ? 0 : random.Range(1, 40));
+    Inputs in(kKind, row, random);
+    const uint64_t layoutSeed = random.Next64();
+    std::string problem = Run(kKind, reference, row, in, layoutSeed, &want);
+    if (!problem.empty()) problem = "the portable kernel " + problem;
+    if (problem.empty()) problem = Run(kKind, candidate, row, in, layoutSeed, &got);
+    if (problem.empty() && want->Bytes() != got->Bytes()) problem = "the output bytes differ";
+    if (problem.empty()) continue;
+
+    ReportFailure(run, trial, problem);
+    std::printf("  width %d, %s inputs\n", row.width, row.extremes ? "extreme" : "random");
+    if (want && got && want->Bytes().size() == got->Bytes().size()) {
+      for (int32_t c = 0; c < OutputBytes(kKind, row.width); ++c) {
+        const size_t i = want->IndexOf(0, c);
+        if (want->Bytes()[i] == got->Bytes()[i]) continue;
+        std::printf("  first difference at byte %d: portable %u, checked variant %u\n", c, want->Bytes()[i],
+                    got->Bytes()[i]);
+        break;
+      }
+    }
+    return false;
+  }
+  return true;
+}
+
+template <typename Fn>
+const void* Pointer(Fn fn) {
+  return reinterpret_cast<const void*>(fn);
+}
+
+}  // namespace
+
+const ConvertKernelCheck kConvertChecks[kConvertCheckCount] = {
+    {"convert_expand_chroma", [](const ConvertKernels& k) { return Pointer(k.expandChroma); },
+     Check<Kind::kExpand>},
+    {"convert_interleave_chroma", [](const ConvertKernels& k) { return Pointer(k.interleaveChroma); },
+     Check<Kind::kInterleave>},
+    {"convert_yuy2_row", [](const ConvertKernels& k) { return Pointer(k.packYuy2); }, Check<Kind::kYuy2>},
+    {"convert_rgb32_row", [](const ConvertKernels& k) { return Pointer(k.rgb32Row); }, Check<Kind::kRgb32>},
+    {"convert_rgb24_row", [](const ConvertKernels& k) { return Pointer(k.rgb24Row); }, Check<Kind::kRgb24>},
+};
+
+}  // namespace checkasm
+}  // namespace zdc
