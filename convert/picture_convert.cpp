@@ -153,7 +153,7 @@ Surface SurfaceInBuffer(PixelFormat format, uint8_t* buffer, int height, ptrdiff
       break;
     case PixelFormat::kNv12:
       surface.plane[1] = next;
-      surface.pitch[1] = pitch;
+      surface.pitch[1] = 2 * ((pitch + 1) / 2);
       break;
     case PixelFormat::kYuy2:
       break;
@@ -175,7 +175,7 @@ size_t SurfaceBytes(PixelFormat format, int height, ptrdiff_t pitch, bool withCh
     case PixelFormat::kYuv410p: return first + 2 * static_cast<size_t>((pitch + 3) / 4) * ((rows + 3) / 4);
     case PixelFormat::kYv12:
     case PixelFormat::kI420: return first + 2 * static_cast<size_t>((pitch + 1) / 2) * ((rows + 1) / 2);
-    case PixelFormat::kNv12: return first + static_cast<size_t>(pitch) * ((rows + 1) / 2);
+    case PixelFormat::kNv12: return first + static_cast<size_t>(2 * ((pitch + 1) / 2)) * ((rows + 1) / 2);
     case PixelFormat::kYuy2:
     case PixelFormat::kRgb32:
     case PixelFormat::kRgb24: return first;

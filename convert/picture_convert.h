@@ -41,11 +41,17 @@ struct Surface {
 // The planes of a buffer holding a picture of `height` rows whose first plane
 // has `pitch` bytes per row (>= the picture's row bytes). The other planes
 // follow the first one back to back and take their pitch from it: 4:2:0
-// planar (pitch + 1) / 2 with (height + 1) / 2 rows; NV12 the same pitch
-// with (height + 1) / 2 rows; yuv410p (pitch + 3) / 4 with (height + 3) / 4
-// rows; YVU9 the decoder's layout (pitch / 4, height / 4 rows, the second
-// chroma plane pitch x height / 16 bytes behind the first). `bottomUp`
-// (packed RGB only) stores the rows in reverse order.
+// planar (pitch + 1) / 2 with (height + 1) / 2 rows; NV12 the pitch rounded
+// up to even (an odd width still has whole U, V pairs) with (height + 1) / 2
+// rows; yuv410p (pitch + 3) / 4 with (height + 3) / 4 rows; YVU9 the
+// decoder's layout (pitch / 4, height / 4 rows, the second chroma plane
+// pitch x height / 16 bytes behind the first). `bottomUp` (packed RGB only)
+// stores the rows in reverse order.
+//
+// plane[] follows the format's memory order: YVU9 and YV12 Y, V, U; yuv410p
+// and I420 Y, U, V; NV12 Y, UV; the packed formats plane[0] alone. YVU9
+// without chroma (`withChroma` false) is the luma plane alone; every other
+// format always has its chroma planes (neutral for a luma-only picture).
 Surface SurfaceInBuffer(PixelFormat format, uint8_t* buffer, int height, ptrdiff_t pitch,
                         bool withChroma, bool bottomUp = false);
 // Bytes of such a buffer.
