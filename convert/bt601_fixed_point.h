@@ -1,14 +1,16 @@
 // ITU-R BT.601 from limited-range YCbCr (luma 16..235, chroma 16..240 around
-// 128) to full-range 8-bit RGB, in integers that fit 16-bit vector lanes, so
-// that the vector kernels and the portable ones compute the same bytes.
+// 128) to full-range 8-bit RGB, in 16-bit integer steps that vector lanes
+// take as they are, so that the vector kernels and the portable ones compute
+// the same bytes. The result is within one level of the exact mapping.
 //
 // A colour value is (luma term + chroma term) >> 6, clamped to 0..255: both
 // terms carry 6 fraction bits. The luma term is the high half of
-// (y << 8) x 19077, an unsigned 16-bit multiply; the chroma terms are computed
-// once per chroma sample and already hold the luma offset (-16 x 1.164383)
-// and the rounding half. Every sum but blue's fits a signed 16-bit lane; blue's
-// can exceed it only where the result clamps to 255, so a saturating add
-// gives the same bytes.
+// (y << 8) x 19077, an unsigned 16-bit multiply. The chroma terms are high
+// halves of signed 16-bit multiplies of (c - 128) << 8, computed once per
+// chroma sample, and hold the luma offset (-16 x 1.164383) and the rounding
+// half. Every sum but blue's fits a signed 16-bit lane; blue's can exceed it
+// only where the result clamps to 255, so a saturating add gives the same
+// bytes.
 #pragma once
 
 #include <cstdint>
@@ -20,27 +22,31 @@ constexpr int kLumaFactor = 19077;  // 1.164383 x 64 x 256
 constexpr int kFractionBits = 6;
 // -16 x 1.164383 x 64, plus half of the last step.
 constexpr int kOffset = -1192 + (1 << (kFractionBits - 1));
-// The chroma weights scaled by 2^16: 1.596027, 0.391762, 0.812968, 2.017232.
-constexpr int kCrToR = 104597;
-constexpr int kCbToG = 25675;
-constexpr int kCrToG = 53279;
-constexpr int kCbToB = 132201;
+// The chroma weights x 64 x 256: 1.596027, -0.391762, -0.812968, 2.017232.
+// Blue's exceeds 16 bits; it is multiplied as (weight - 65536), adding the
+// multiplicand back, which gives the same high half.
+constexpr int kCrToR = 26149;
+constexpr int kCbToG = -6419;
+constexpr int kCrToG = -13319;
+constexpr int kCbToB = 33050 - 65536;
+// A chroma term that gives 255 for every luma (the X byte of 32-bit RGB).
+constexpr int16_t kOpaque = 0x7FFF;
 
 inline int LumaTerm(int y) { return (y * kLumaFactor) >> 8; }
 
-// The three chroma terms of one chroma sample; neutral chroma gives kOffset.
+// The high half of a signed 16 x 16-bit product.
+inline int MulHigh(int a, int b) { return (a * b) >> 16; }
+
+// The three chroma terms of one chroma sample.
 struct ChromaTerms {
   int16_t r, g, b;
 };
 
 inline ChromaTerms ChromaTermsOf(int cb, int cr) {
-  cb -= 128;
-  cr -= 128;
-  // 2^16 scale down to 2^6, rounded.
-  constexpr int kDown = 16 - kFractionBits, kHalf = 1 << (kDown - 1);
-  return {static_cast<int16_t>(kOffset + ((kCrToR * cr + kHalf) >> kDown)),
-          static_cast<int16_t>(kOffset + ((-kCbToG * cb - kCrToG * cr + kHalf) >> kDown)),
-          static_cast<int16_t>(kOffset + ((kCbToB * cb + kHalf) >> kDown))};
+  const int b = (cb - 128) * 256, r = (cr - 128) * 256;
+  return {static_cast<int16_t>(kOffset + MulHigh(r, kCrToR)),
+          static_cast<int16_t>(kOffset + MulHigh(b, kCbToG) + MulHigh(r, kCrToG)),
+          static_cast<int16_t>(kOffset + MulHigh(b, kCbToB) + b)};
 }
 
 inline uint8_t ColourValue(int lumaTerm, int chromaTerm) {

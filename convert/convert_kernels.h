@@ -13,12 +13,13 @@
 
 namespace zdc {
 
-// Per chroma sample of a row: the red, green and blue terms of
-// bt601::ChromaTermsOf, ceil(width / 4) of each.
+// Per chroma sample of a row, ceil(width / 4) of each: the blue and green
+// terms of bt601::ChromaTermsOf as a pair (bg[2i], bg[2i + 1]), and the red
+// term with bt601::kOpaque (rx[2i], rx[2i + 1]), so that a vector kernel adds
+// one pair to a pixel's luma term twice over and packs B, G, R, X at once.
 struct ChromaTermRow {
-  const int16_t* r;
-  const int16_t* g;
-  const int16_t* b;
+  const int16_t* bg;
+  const int16_t* rx;
 };
 
 // 4:2:0 chroma row from a 4:1:0 one: out[i] = in[i / 2] for i < count.
@@ -29,6 +30,8 @@ using InterleaveChromaFn = void (*)(const uint8_t* u, const uint8_t* v, uint8_t*
 // V[p / 2]; an odd width repeats its last luma sample in the last pair.
 using PackYuy2Fn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
                             int width);
+// The chroma terms of `count` chroma samples (see ChromaTermRow).
+using ChromaTermsFn = void (*)(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count);
 // RGB row of `width` pixels: B, G, R (and X = 255 for 32 bits per pixel);
 // pixel x takes the chroma terms of sample x / 4.
 using RgbRowFn = void (*)(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
@@ -37,6 +40,7 @@ struct ConvertKernels {
   ExpandChromaFn expandChroma;
   InterleaveChromaFn interleaveChroma;
   PackYuy2Fn packYuy2;
+  ChromaTermsFn chromaTerms;
   RgbRowFn rgb32Row;
   RgbRowFn rgb24Row;
 };
@@ -51,18 +55,21 @@ const ConvertKernels& ProcessConvertKernels();
 void ExpandChroma_c(const uint8_t* in, uint8_t* out, int count);
 void InterleaveChroma_c(const uint8_t* u, const uint8_t* v, uint8_t* out, int pairs);
 void PackYuy2_c(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width);
+void ChromaTerms_c(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count);
 void Rgb32Row_c(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 void Rgb24Row_c(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 
 void ExpandChroma_sse2(const uint8_t* in, uint8_t* out, int count);
 void InterleaveChroma_sse2(const uint8_t* u, const uint8_t* v, uint8_t* out, int pairs);
 void PackYuy2_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width);
+void ChromaTerms_sse2(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count);
 void Rgb32Row_sse2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 void Rgb24Row_sse2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 
 void ExpandChroma_avx2(const uint8_t* in, uint8_t* out, int count);
 void InterleaveChroma_avx2(const uint8_t* u, const uint8_t* v, uint8_t* out, int pairs);
 void PackYuy2_avx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width);
+void ChromaTerms_avx2(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count);
 void Rgb32Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 void Rgb24Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 

@@ -103,21 +103,16 @@ void ConvertYuy2(const Yvu9Picture& picture, const Surface& out, const ConvertKe
   }
 }
 
-void ConvertRgb(const Yvu9Picture& picture, RgbRowFn rowKernel, const Surface& out) {
+void ConvertRgb(const Yvu9Picture& picture, const ConvertKernels& kernels, RgbRowFn rowKernel,
+                const Surface& out) {
   PaddedChroma chroma(picture);
   const size_t samples = static_cast<size_t>(chroma.Width());
-  std::vector<int16_t> terms(3 * samples);
-  const ChromaTermRow row{terms.data(), terms.data() + samples, terms.data() + 2 * samples};
+  std::vector<int16_t> terms(4 * samples);
+  const ChromaTermRow row{terms.data(), terms.data() + 2 * samples};
   for (int y = 0; y < picture.height; ++y) {
     if (y % 4 == 0) {
-      const uint8_t* u = chroma.U(y / 4);
-      const uint8_t* v = chroma.V(y / 4);
-      for (size_t i = 0; i < samples; ++i) {
-        const bt601::ChromaTerms t = bt601::ChromaTermsOf(u[i], v[i]);
-        terms[i] = t.r;
-        terms[samples + i] = t.g;
-        terms[2 * samples + i] = t.b;
-      }
+      kernels.chromaTerms(chroma.U(y / 4), chroma.V(y / 4), terms.data(), terms.data() + 2 * samples,
+                          chroma.Width());
     }
     rowKernel(picture.luma + picture.lumaStride * static_cast<size_t>(y), row,
               Row(out.plane[0], out.pitch[0], y), picture.width);
@@ -201,8 +196,8 @@ void ConvertPicture(const Yvu9Picture& picture, PixelFormat format, const Surfac
     case PixelFormat::kYv12: Convert420(picture, destination, 2, 1, kernels); break;
     case PixelFormat::kI420: Convert420(picture, destination, 1, 2, kernels); break;
     case PixelFormat::kYuy2: ConvertYuy2(picture, destination, kernels); break;
-    case PixelFormat::kRgb32: ConvertRgb(picture, kernels.rgb32Row, destination); break;
-    case PixelFormat::kRgb24: ConvertRgb(picture, kernels.rgb24Row, destination); break;
+    case PixelFormat::kRgb32: ConvertRgb(picture, kernels, kernels.rgb32Row, destination); break;
+    case PixelFormat::kRgb24: ConvertRgb(picture, kernels, kernels.rgb24Row, destination); break;
   }
 }
 

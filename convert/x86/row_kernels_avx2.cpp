@@ -26,32 +26,66 @@ ZDC_AVX2_INLINE __m256i RepeatPairs(__m128i pairs) {
   return _mm256_or_si256(spread, _mm256_slli_epi32(spread, 16));
 }
 
-// Four chroma terms, each repeated over its 4 pixels.
-ZDC_AVX2_INLINE __m256i Terms16(const int16_t* terms) {
-  const __m128i four = Load64(terms);
-  const __m256i spread = _mm256_cvtepu32_epi64(_mm_unpacklo_epi16(four, four));
-  return _mm256_or_si256(spread, _mm256_slli_epi64(spread, 32));
+// The colour values of a luma term and a chroma term, lane by lane.
+ZDC_AVX2_INLINE __m256i ColourValues(__m256i lumaTerm, __m256i chromaTerm) {
+  return _mm256_srai_epi16(_mm256_adds_epi16(lumaTerm, chromaTerm), bt601::kFractionBits);
 }
 
-// Sixteen pixels as B, G, R, X = 255: pixels 0..3 and 8..11 in the lanes of
-// `low`, 4..7 and 12..15 in those of `high`.
-ZDC_AVX2_INLINE void Bgrx16(const uint8_t* y, const ChromaTermRow& terms, int x, __m256i* low,
-                            __m256i* high) {
-  const __m256i luma = _mm256_mulhi_epu16(_mm256_slli_epi16(_mm256_cvtepu8_epi16(Load128(y + x)), 8),
-                                          _mm256_set1_epi16(bt601::kLumaFactor));
-  const int sample = x / 4;
-  const __m256i b = _mm256_srai_epi16(_mm256_adds_epi16(luma, Terms16(terms.b + sample)), bt601::kFractionBits);
-  const __m256i g = _mm256_srai_epi16(_mm256_adds_epi16(luma, Terms16(terms.g + sample)), bt601::kFractionBits);
-  const __m256i r = _mm256_srai_epi16(_mm256_adds_epi16(luma, Terms16(terms.r + sample)), bt601::kFractionBits);
-  const __m256i bg = _mm256_unpacklo_epi8(_mm256_packus_epi16(b, b), _mm256_packus_epi16(g, g));
-  const __m256i rx = _mm256_unpacklo_epi8(_mm256_packus_epi16(r, r), _mm256_set1_epi8(-1));
-  *low = _mm256_unpacklo_epi16(bg, rx);
-  *high = _mm256_unpackhi_epi16(bg, rx);
+// Sixteen pixels, 0..7 in `first` and 8..15 in `second`, their bytes placed
+// by `order` within each lane from: the B, G bytes of four pixels, then their
+// R, X bytes.
+// Each 16-bit lane holds one colour value of one pixel: the luma term twice
+// per pixel plus the (blue, green) or (red, opaque) pair of its chroma sample.
+ZDC_AVX2_INLINE void Pixels16(const uint8_t* y, const ChromaTermRow& terms, int x, __m256i order,
+                              __m256i* first, __m256i* second) {
+  const __m256i factor = _mm256_set1_epi16(bt601::kLumaFactor);
+  // Each pixel's luma in the high byte of two 16-bit lanes: pixels 0..7 in
+  // `lumaFirst`, 8..15 in `lumaSecond`.
+  const __m256i luma = _mm256_broadcastsi128_si256(Load128(y + x));
+  const __m256i lumaFirst = _mm256_mulhi_epu16(
+      _mm256_shuffle_epi8(luma, _mm256_setr_epi8(-1, 0, -1, 0, -1, 1, -1, 1, -1, 2, -1, 2, -1, 3, -1, 3,
+                                                 -1, 4, -1, 4, -1, 5, -1, 5, -1, 6, -1, 6, -1, 7, -1, 7)),
+      factor);
+  const __m256i lumaSecond = _mm256_mulhi_epu16(
+      _mm256_shuffle_epi8(luma, _mm256_setr_epi8(-1, 8, -1, 8, -1, 9, -1, 9, -1, 10, -1, 10, -1, 11, -1, 11,
+                                                 -1, 12, -1, 12, -1, 13, -1, 13, -1, 14, -1, 14, -1, 15, -1, 15)),
+      factor);
+  const int sample = 2 * (x / 4);
+  const __m256i bg = _mm256_castsi128_si256(Load128(terms.bg + sample));
+  const __m256i rx = _mm256_castsi128_si256(Load128(terms.rx + sample));
+  const __m256i firstPairs = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m256i secondPairs = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+  *first = _mm256_shuffle_epi8(
+      _mm256_packus_epi16(ColourValues(lumaFirst, _mm256_permutevar8x32_epi32(bg, firstPairs)),
+                          ColourValues(lumaFirst, _mm256_permutevar8x32_epi32(rx, firstPairs))),
+      order);
+  *second = _mm256_shuffle_epi8(
+      _mm256_packus_epi16(ColourValues(lumaSecond, _mm256_permutevar8x32_epi32(bg, secondPairs)),
+                          ColourValues(lumaSecond, _mm256_permutevar8x32_epi32(rx, secondPairs))),
+      order);
 }
 
-// Four B, G, R, X pixels to their 12 B, G, R bytes, then four zero bytes.
-ZDC_AVX2_INLINE __m128i Bgr4(__m128i bgrx) {
-  return _mm_shuffle_epi8(bgrx, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+// Pixel orders for Pixels16: B, G, R, X per pixel; B, G, R per pixel in the
+// first 12 bytes of a lane.
+ZDC_AVX2_INLINE __m256i BgrxOrder() {
+  return _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,
+                          0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+}
+ZDC_AVX2_INLINE __m256i BgrOrder() {
+  return _mm256_setr_epi8(0, 1, 8, 2, 3, 10, 4, 5, 12, 6, 7, 14, -1, -1, -1, -1,
+                          0, 1, 8, 2, 3, 10, 4, 5, 12, 6, 7, 14, -1, -1, -1, -1);
+}
+
+// The B, G, R bytes of both lanes next to each other: 24 bytes, then 8 zero.
+ZDC_AVX2_INLINE __m256i JoinLanes(__m256i bgr) {
+  return _mm256_permutevar8x32_epi32(bgr, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+}
+
+// Sixteen chroma samples as (c - 128) << 8, samples 0..3 and 8..11 in the low
+// lane, so that interleaving lane by lane keeps the samples in order.
+ZDC_AVX2_INLINE __m256i Centred(const uint8_t* samples) {
+  const __m256i wide = _mm256_slli_epi16(_mm256_cvtepu8_epi16(Load128(samples)), 8);
+  return _mm256_permute4x64_epi64(_mm256_xor_si256(wide, _mm256_set1_epi16(-0x8000)), 0xD8);
 }
 
 }  // namespace
@@ -91,32 +125,50 @@ ZDC_AVX2_ENTRY void PackYuy2_avx2(const uint8_t* y, const uint8_t* u, const uint
   PackYuy2_c(y + x, u + x / 4, v + x / 4, out + 2 * x, width - x);
 }
 
+ZDC_AVX2_ENTRY void ChromaTerms_avx2(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count) {
+  const __m256i offset = _mm256_set1_epi16(bt601::kOffset), opaque = _mm256_set1_epi16(bt601::kOpaque);
+  int i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m256i b = Centred(u + i), r = Centred(v + i);
+    const __m256i red = _mm256_add_epi16(offset, _mm256_mulhi_epi16(r, _mm256_set1_epi16(bt601::kCrToR)));
+    const __m256i green =
+        _mm256_add_epi16(_mm256_add_epi16(offset, _mm256_mulhi_epi16(b, _mm256_set1_epi16(bt601::kCbToG))),
+                         _mm256_mulhi_epi16(r, _mm256_set1_epi16(bt601::kCrToG)));
+    const __m256i blue =
+        _mm256_add_epi16(_mm256_add_epi16(offset, _mm256_mulhi_epi16(b, _mm256_set1_epi16(bt601::kCbToB))), b);
+    __m256i* bgOut = reinterpret_cast<__m256i*>(bg + 2 * i);
+    __m256i* rxOut = reinterpret_cast<__m256i*>(rx + 2 * i);
+    _mm256_storeu_si256(bgOut, _mm256_unpacklo_epi16(blue, green));
+    _mm256_storeu_si256(bgOut + 1, _mm256_unpackhi_epi16(blue, green));
+    _mm256_storeu_si256(rxOut, _mm256_unpacklo_epi16(red, opaque));
+    _mm256_storeu_si256(rxOut + 1, _mm256_unpackhi_epi16(red, opaque));
+  }
+  ChromaTerms_c(u + i, v + i, bg + 2 * i, rx + 2 * i, count - i);
+}
+
 ZDC_AVX2_ENTRY void Rgb32Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    __m256i low, high;
-    Bgrx16(y, terms, x, &low, &high);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), _mm256_permute2x128_si256(low, high, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x + 32),
-                        _mm256_permute2x128_si256(low, high, 0x31));
+    __m256i first, second;
+    Pixels16(y, terms, x, BgrxOrder(), &first, &second);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), first);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x + 32), second);
   }
-  const ChromaTermRow rest{terms.r + x / 4, terms.g + x / 4, terms.b + x / 4};
+  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
   Rgb32Row_c(y + x, rest, out + 4 * x, width - x);
 }
 
+// Each 32-byte store carries 24 bytes of pixels and 8 that the next store
+// overwrites, so the loop stops while the last store still fits in the row.
 ZDC_AVX2_ENTRY void Rgb24Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    __m256i low, high;
-    Bgrx16(y, terms, x, &low, &high);
-    const __m128i q0 = Bgr4(_mm256_castsi256_si128(low)), q1 = Bgr4(_mm256_castsi256_si128(high));
-    const __m128i q2 = Bgr4(_mm256_extracti128_si256(low, 1)), q3 = Bgr4(_mm256_extracti128_si256(high, 1));
-    __m128i* row = reinterpret_cast<__m128i*>(out + 3 * x);
-    _mm_storeu_si128(row, _mm_or_si128(q0, _mm_slli_si128(q1, 12)));
-    _mm_storeu_si128(row + 1, _mm_or_si128(_mm_srli_si128(q1, 4), _mm_slli_si128(q2, 8)));
-    _mm_storeu_si128(row + 2, _mm_or_si128(_mm_srli_si128(q2, 8), _mm_slli_si128(q3, 4)));
+  for (; x + 19 <= width; x += 16) {
+    __m256i first, second;
+    Pixels16(y, terms, x, BgrOrder(), &first, &second);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * x), JoinLanes(first));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * x + 24), JoinLanes(second));
   }
-  const ChromaTermRow rest{terms.r + x / 4, terms.g + x / 4, terms.b + x / 4};
+  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
   Rgb24Row_c(y + x, rest, out + 3 * x, width - x);
 }
 

@@ -21,26 +21,29 @@ ZDC_SSE2_INLINE __m128i Load64(const void* p) {
   return _mm_loadl_epi64(static_cast<const __m128i*>(p));
 }
 
-// Two chroma terms, each repeated over its 4 pixels.
-ZDC_SSE2_INLINE __m128i Terms8(const int16_t* terms) {
-  const __m128i pairs = Load32(terms);
-  const __m128i doubled = _mm_unpacklo_epi16(pairs, pairs);
-  return _mm_unpacklo_epi32(doubled, doubled);
+// The colour values of a luma term and a chroma term, lane by lane.
+ZDC_SSE2_INLINE __m128i ColourValues(__m128i lumaTerm, __m128i chromaTerm) {
+  return _mm_srai_epi16(_mm_adds_epi16(lumaTerm, chromaTerm), bt601::kFractionBits);
 }
 
-// Eight pixels as B, G, R, X = 255: pixels 0..3 in `low`, 4..7 in `high`.
+// Eight pixels as B, G, R, X: pixels 0..3 in `low`, 4..7 in `high`. Each
+// 16-bit lane holds one colour value of one pixel: the luma term twice per
+// pixel plus the (blue, green) or (red, opaque) pair of its chroma sample.
 ZDC_SSE2_INLINE void Bgrx8(const uint8_t* y, const ChromaTermRow& terms, int x, __m128i* low,
                            __m128i* high) {
-  const __m128i luma = _mm_mulhi_epu16(_mm_unpacklo_epi8(_mm_setzero_si128(), Load64(y + x)),
-                                       _mm_set1_epi16(bt601::kLumaFactor));
-  const int sample = x / 4;
-  const __m128i b = _mm_srai_epi16(_mm_adds_epi16(luma, Terms8(terms.b + sample)), bt601::kFractionBits);
-  const __m128i g = _mm_srai_epi16(_mm_adds_epi16(luma, Terms8(terms.g + sample)), bt601::kFractionBits);
-  const __m128i r = _mm_srai_epi16(_mm_adds_epi16(luma, Terms8(terms.r + sample)), bt601::kFractionBits);
-  const __m128i bg = _mm_unpacklo_epi8(_mm_packus_epi16(b, b), _mm_packus_epi16(g, g));
-  const __m128i rx = _mm_unpacklo_epi8(_mm_packus_epi16(r, r), _mm_set1_epi8(-1));
-  *low = _mm_unpacklo_epi16(bg, rx);
-  *high = _mm_unpackhi_epi16(bg, rx);
+  const __m128i factor = _mm_set1_epi16(bt601::kLumaFactor), zero = _mm_setzero_si128();
+  const __m128i luma = Load64(y + x);
+  const __m128i twice = _mm_unpacklo_epi8(luma, luma);
+  const __m128i lumaLow = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, twice), factor);
+  const __m128i lumaHigh = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, twice), factor);
+  const int sample = 2 * (x / 4);
+  const __m128i bg = Load64(terms.bg + sample), rx = Load64(terms.rx + sample);
+  const __m128i bgBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_shuffle_epi32(bg, 0x00)),
+                                           ColourValues(lumaHigh, _mm_shuffle_epi32(bg, 0x55)));
+  const __m128i rxBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_shuffle_epi32(rx, 0x00)),
+                                           ColourValues(lumaHigh, _mm_shuffle_epi32(rx, 0x55)));
+  *low = _mm_unpacklo_epi16(bgBytes, rxBytes);
+  *high = _mm_unpackhi_epi16(bgBytes, rxBytes);
 }
 
 // Four B, G, R, X pixels to their 12 B, G, R bytes, then four zero bytes.
@@ -87,6 +90,28 @@ ZDC_SSE2_ENTRY void PackYuy2_sse2(const uint8_t* y, const uint8_t* u, const uint
   PackYuy2_c(y + x, u + x / 4, v + x / 4, out + 2 * x, width - x);
 }
 
+ZDC_SSE2_ENTRY void ChromaTerms_sse2(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count) {
+  const __m128i zero = _mm_setzero_si128(), sign = _mm_set1_epi16(-0x8000);
+  const __m128i offset = _mm_set1_epi16(bt601::kOffset), opaque = _mm_set1_epi16(bt601::kOpaque);
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    // (c - 128) << 8: the sample in the high byte, its top bit flipped.
+    const __m128i b = _mm_xor_si128(_mm_unpacklo_epi8(zero, Load64(u + i)), sign);
+    const __m128i r = _mm_xor_si128(_mm_unpacklo_epi8(zero, Load64(v + i)), sign);
+    const __m128i red = _mm_add_epi16(offset, _mm_mulhi_epi16(r, _mm_set1_epi16(bt601::kCrToR)));
+    const __m128i green = _mm_add_epi16(_mm_add_epi16(offset, _mm_mulhi_epi16(b, _mm_set1_epi16(bt601::kCbToG))),
+                                        _mm_mulhi_epi16(r, _mm_set1_epi16(bt601::kCrToG)));
+    const __m128i blue = _mm_add_epi16(_mm_add_epi16(offset, _mm_mulhi_epi16(b, _mm_set1_epi16(bt601::kCbToB))), b);
+    __m128i* bgOut = reinterpret_cast<__m128i*>(bg + 2 * i);
+    __m128i* rxOut = reinterpret_cast<__m128i*>(rx + 2 * i);
+    _mm_storeu_si128(bgOut, _mm_unpacklo_epi16(blue, green));
+    _mm_storeu_si128(bgOut + 1, _mm_unpackhi_epi16(blue, green));
+    _mm_storeu_si128(rxOut, _mm_unpacklo_epi16(red, opaque));
+    _mm_storeu_si128(rxOut + 1, _mm_unpackhi_epi16(red, opaque));
+  }
+  ChromaTerms_c(u + i, v + i, bg + 2 * i, rx + 2 * i, count - i);
+}
+
 ZDC_SSE2_ENTRY void Rgb32Row_sse2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   int x = 0;
   for (; x + 8 <= width; x += 8) {
@@ -95,23 +120,21 @@ ZDC_SSE2_ENTRY void Rgb32Row_sse2(const uint8_t* y, const ChromaTermRow& terms, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), low);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x + 16), high);
   }
-  const ChromaTermRow rest{terms.r + x / 4, terms.g + x / 4, terms.b + x / 4};
+  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
   Rgb32Row_c(y + x, rest, out + 4 * x, width - x);
 }
 
+// Each 16-byte store carries 12 bytes of pixels and 4 that the next store
+// overwrites, so the loop stops while the last store still fits in the row.
 ZDC_SSE2_ENTRY void Rgb24Row_sse2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    __m128i p0, p1, p2, p3;
-    Bgrx8(y, terms, x, &p0, &p1);
-    Bgrx8(y, terms, x + 8, &p2, &p3);
-    const __m128i q0 = Bgr4(p0), q1 = Bgr4(p1), q2 = Bgr4(p2), q3 = Bgr4(p3);
-    __m128i* row = reinterpret_cast<__m128i*>(out + 3 * x);
-    _mm_storeu_si128(row, _mm_or_si128(q0, _mm_slli_si128(q1, 12)));
-    _mm_storeu_si128(row + 1, _mm_or_si128(_mm_srli_si128(q1, 4), _mm_slli_si128(q2, 8)));
-    _mm_storeu_si128(row + 2, _mm_or_si128(_mm_srli_si128(q2, 8), _mm_slli_si128(q3, 4)));
+  for (; x + 10 <= width; x += 8) {
+    __m128i low, high;
+    Bgrx8(y, terms, x, &low, &high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), Bgr4(low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 12), Bgr4(high));
   }
-  const ChromaTermRow rest{terms.r + x / 4, terms.g + x / 4, terms.b + x / 4};
+  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
   Rgb24Row_c(y + x, rest, out + 3 * x, width - x);
 }
 

@@ -5,6 +5,7 @@
 // Inputs are random bytes or the extremes of the value ranges; RGB chroma
 // terms come from chroma samples as the conversion computes them.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,7 +18,7 @@ namespace zdc {
 namespace checkasm {
 namespace {
 
-enum class Kind { kExpand, kInterleave, kYuy2, kRgb32, kRgb24 };
+enum class Kind { kExpand, kInterleave, kYuy2, kTerms, kRgb32, kRgb24 };
 
 struct Row {
   int width;      // output pixels (chroma samples for expand, pairs for interleave)
@@ -41,24 +42,24 @@ struct Inputs {
   Inputs(Kind kind, const Row& row, Random& random) {
     const int halves = (row.width + 1) / 2, quarters = (row.width + 3) / 4;
     const bool chromaPerPair = kind == Kind::kExpand || kind == Kind::kInterleave;
-    const size_t chroma = static_cast<size_t>(chromaPerPair ? halves : quarters);
+    const size_t chroma = static_cast<size_t>(kind == Kind::kTerms ? row.width : chromaPerPair ? halves : quarters);
     luma = Input(random, static_cast<size_t>(row.width), row.extremes);
     u = Input(random, chroma, row.extremes);
     v = Input(random, chroma, row.extremes);
-    for (auto* term : {&r, &g, &b}) {
-      *term = std::make_unique<GuardedBuffer>(2 * chroma, GuardedBuffer::FlushAgainst::kEnd, random);
+    for (auto* terms : {&bg, &rx}) {
+      *terms = std::make_unique<GuardedBuffer>(4 * chroma, GuardedBuffer::FlushAgainst::kEnd, random);
     }
     for (size_t i = 0; i < chroma; ++i) {
       const bt601::ChromaTerms t = bt601::ChromaTermsOf(u->data()[i], v->data()[i]);
-      Terms(r)[i] = t.r;
-      Terms(g)[i] = t.g;
-      Terms(b)[i] = t.b;
+      const int16_t pairs[4] = {t.b, t.g, t.r, bt601::kOpaque};
+      std::memcpy(bg->data() + 4 * i, pairs, 4);
+      std::memcpy(rx->data() + 4 * i, pairs + 2, 4);
     }
   }
   static int16_t* Terms(const std::unique_ptr<GuardedBuffer>& buffer) {
     return reinterpret_cast<int16_t*>(buffer->data());
   }
-  std::unique_ptr<GuardedBuffer> luma, u, v, r, g, b;
+  std::unique_ptr<GuardedBuffer> luma, u, v, bg, rx;
 };
 
 int32_t OutputBytes(Kind kind, int width) {
@@ -66,6 +67,7 @@ int32_t OutputBytes(Kind kind, int width) {
     case Kind::kExpand: return width;
     case Kind::kInterleave: return 2 * width;
     case Kind::kYuy2: return 4 * ((width + 1) / 2);
+    case Kind::kTerms: return 8 * width;  // the blue, green pairs, then the red, opaque ones
     case Kind::kRgb32: return 4 * width;
     case Kind::kRgb24: return 3 * width;
   }
@@ -77,11 +79,22 @@ std::string Run(Kind kind, const ConvertKernels& kernels, const Row& row, Inputs
   Random layout(layoutSeed);
   plane->emplace(OutputBytes(kind, row.width), 1, row.pitch, layout);
   uint8_t* out = (*plane)->Origin();
-  const ChromaTermRow terms{Inputs::Terms(in.r), Inputs::Terms(in.g), Inputs::Terms(in.b)};
+  const ChromaTermRow terms{Inputs::Terms(in.bg), Inputs::Terms(in.rx)};
   switch (kind) {
     case Kind::kExpand: kernels.expandChroma(in.u->data(), out, row.width); break;
     case Kind::kInterleave: kernels.interleaveChroma(in.u->data(), in.v->data(), out, row.width); break;
     case Kind::kYuy2: kernels.packYuy2(in.luma->data(), in.u->data(), in.v->data(), out, row.width); break;
+    case Kind::kTerms: {
+      // Written into aligned rows, then copied into the guarded plane.
+      std::vector<int16_t> bg(2 * row.width + 16, 0x5A5A), rx(bg);
+      kernels.chromaTerms(in.u->data(), in.v->data(), bg.data() + 8, rx.data() + 8, row.width);
+      if (bg[7] != 0x5A5A || bg[8 + 2 * row.width] != 0x5A5A || rx[7] != 0x5A5A || rx[8 + 2 * row.width] != 0x5A5A) {
+        return "wrote outside its term rows";
+      }
+      std::memcpy(out, bg.data() + 8, 4 * static_cast<size_t>(row.width));
+      std::memcpy(out + 4 * row.width, rx.data() + 8, 4 * static_cast<size_t>(row.width));
+      break;
+    }
     case Kind::kRgb32: kernels.rgb32Row(in.luma->data(), terms, out, row.width); break;
     case Kind::kRgb24: kernels.rgb24Row(in.luma->data(), terms, out, row.width); break;
   }
@@ -137,6 +150,8 @@ const ConvertKernelCheck kConvertChecks[kConvertCheckCount] = {
     {"convert_interleave_chroma", [](const ConvertKernels& k) { return Pointer(k.interleaveChroma); },
      Check<Kind::kInterleave>},
     {"convert_yuy2_row", [](const ConvertKernels& k) { return Pointer(k.packYuy2); }, Check<Kind::kYuy2>},
+    {"convert_chroma_terms", [](const ConvertKernels& k) { return Pointer(k.chromaTerms); },
+     Check<Kind::kTerms>},
     {"convert_rgb32_row", [](const ConvertKernels& k) { return Pointer(k.rgb32Row); }, Check<Kind::kRgb32>},
     {"convert_rgb24_row", [](const ConvertKernels& k) { return Pointer(k.rgb24Row); }, Check<Kind::kRgb24>},
 };
