@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "cpu_features.h"
+#include "picture_convert.h"
 
 namespace zdc {
 
@@ -51,6 +52,10 @@ ConvertKernels ChooseConvertKernels(CpuFeatures features);
 
 // The table for this process, chosen once from EffectiveCpuFeatures().
 const ConvertKernels& ProcessConvertKernels();
+
+// ConvertPicture through a given table (ConvertPicture passes the process's).
+void ConvertPictureWith(const ConvertKernels& kernels, const Yvu9Picture& picture, PixelFormat format,
+                        const Surface& destination);
 
 void ExpandChroma_c(const uint8_t* in, uint8_t* out, int count);
 void InterleaveChroma_c(const uint8_t* u, const uint8_t* v, uint8_t* out, int pairs);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "bt601_fixed_point.h"
 #include "convert_kernels.h"
 
 namespace zdc {
@@ -188,7 +187,11 @@ ptrdiff_t PackedPitch(PixelFormat format, int width) {
 }
 
 void ConvertPicture(const Yvu9Picture& picture, PixelFormat format, const Surface& destination) {
-  const ConvertKernels& kernels = ProcessConvertKernels();
+  ConvertPictureWith(ProcessConvertKernels(), picture, format, destination);
+}
+
+void ConvertPictureWith(const ConvertKernels& kernels, const Yvu9Picture& picture, PixelFormat format,
+                        const Surface& destination) {
   switch (format) {
     case PixelFormat::kYvu9: ConvertYvu9(picture, destination); break;
     case PixelFormat::kYuv410p: ConvertYuv410p(picture, destination); break;

@@ -31,11 +31,11 @@ ZDC_AVX2_INLINE __m256i ColourValues(__m256i lumaTerm, __m256i chromaTerm) {
   return _mm256_srai_epi16(_mm256_adds_epi16(lumaTerm, chromaTerm), bt601::kFractionBits);
 }
 
-// Sixteen pixels, 0..7 in `first` and 8..15 in `second`, their bytes placed
-// by `order` within each lane from: the B, G bytes of four pixels, then their
-// R, X bytes.
-// Each 16-bit lane holds one colour value of one pixel: the luma term twice
-// per pixel plus the (blue, green) or (red, opaque) pair of its chroma sample.
+// Sixteen pixels, 0..7 in `first` and 8..15 in `second`. Each 16-bit lane
+// holds one colour value of one pixel: the luma term twice per pixel plus the
+// (blue, green) or (red, opaque) pair of its chroma sample. Packed to bytes,
+// a lane holds the B, G bytes of four pixels, then their R, X bytes; `order`
+// places them.
 ZDC_AVX2_INLINE void Pixels16(const uint8_t* y, const ChromaTermRow& terms, int x, __m256i order,
                               __m256i* first, __m256i* second) {
   const __m256i factor = _mm256_set1_epi16(bt601::kLumaFactor);

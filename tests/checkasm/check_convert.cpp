@@ -4,6 +4,7 @@
 // read only up to its last sample (it lies against an inaccessible page).
 // Inputs are random bytes or the extremes of the value ranges; RGB chroma
 // terms come from chroma samples as the conversion computes them.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,6 +18,11 @@
 namespace zdc {
 namespace checkasm {
 namespace {
+
+const char* ConvertFormatName(PixelFormat format) {
+  static const char* const kNames[] = {"yvu9", "yuv410p", "nv12", "yv12", "i420", "yuy2", "rgb32", "rgb24"};
+  return kNames[static_cast<int>(format)];
+}
 
 enum class Kind { kExpand, kInterleave, kYuy2, kTerms, kRgb32, kRgb24 };
 
@@ -137,6 +143,99 @@ bool Check(const ConvertKernels& reference, const ConvertKernels& candidate, con
   return true;
 }
 
+// Whole pictures: every format, sizes from 1x1 up, with and without chroma,
+// strided sources whose planes end against an inaccessible page, and padded
+// (for RGB sometimes bottom-up) destination planes with guard bands. The
+// conversion must write exactly its planes' rows and columns, and the same
+// bytes with every table.
+constexpr PixelFormat kFormats[] = {PixelFormat::kYvu9, PixelFormat::kYuv410p, PixelFormat::kNv12,
+                                    PixelFormat::kYv12, PixelFormat::kI420,    PixelFormat::kYuy2,
+                                    PixelFormat::kRgb32, PixelFormat::kRgb24};
+
+struct PictureCase {
+  PixelFormat format;
+  int width, height;
+  bool withChroma, bottomUp;
+};
+
+// Bytes per row and rows of each destination plane.
+void PlaneSizes(const PictureCase& c, int32_t rowBytes[3], int32_t rows[3]) {
+  const int w = c.width, h = c.height;
+  rowBytes[0] = static_cast<int32_t>(PackedPitch(c.format, w));
+  rows[0] = h;
+  for (int i = 1; i < 3; ++i) rowBytes[i] = rows[i] = 0;
+  switch (c.format) {
+    case PixelFormat::kYvu9:
+      if (c.withChroma) rowBytes[1] = rowBytes[2] = w / 4, rows[1] = rows[2] = h / 4;
+      break;
+    case PixelFormat::kYuv410p: rowBytes[1] = rowBytes[2] = (w + 3) / 4, rows[1] = rows[2] = (h + 3) / 4; break;
+    case PixelFormat::kYv12:
+    case PixelFormat::kI420: rowBytes[1] = rowBytes[2] = (w + 1) / 2, rows[1] = rows[2] = (h + 1) / 2; break;
+    case PixelFormat::kNv12: rowBytes[1] = 2 * ((w + 1) / 2), rows[1] = (h + 1) / 2; break;
+    default: break;
+  }
+}
+
+std::string RunPicture(const ConvertKernels& kernels, const PictureCase& c, const Yvu9Picture& picture,
+                       uint64_t layoutSeed, std::vector<GuardedPlane>* planes) {
+  Random layout(layoutSeed);
+  int32_t rowBytes[3], rows[3];
+  PlaneSizes(c, rowBytes, rows);
+  planes->clear();
+  Surface surface;
+  for (int i = 0; i < 3 && rows[i] > 0 && rowBytes[i] > 0; ++i) {
+    const int32_t pitch = (rowBytes[i] + (layout.Chance(50) ? 0 : layout.Range(1, 24))) * (i == 0 && c.bottomUp ? -1 : 1);
+    planes->emplace_back(rowBytes[i], rows[i], pitch, layout);
+    surface.plane[i] = planes->back().Origin();
+    surface.pitch[i] = pitch;
+  }
+  ConvertPictureWith(kernels, picture, c.format, surface);
+  for (size_t i = 0; i < planes->size(); ++i) {
+    const ptrdiff_t stray = (*planes)[i].FirstStrayWrite();
+    if (stray >= 0) return "wrote outside plane " + std::to_string(i) + " (byte " + std::to_string(stray) + ")";
+  }
+  return "";
+}
+
+bool CheckPictures(const ConvertKernels& reference, const ConvertKernels& candidate, const CheckRun& run) {
+  Random random = run.Inputs();
+  const int trials = run.trials / 100 + 40;
+  for (int trial = 0; trial < trials; ++trial) {
+    SetCurrentTrial(trial);
+    const PictureCase c{kFormats[trial % 8], random.Chance(80) ? random.Range(1, 67) : random.Range(68, 700),
+                        random.Range(1, 13), random.Chance(80), random.Chance(50)};
+    // The decoder's planes, each strided and ending against a guard page.
+    const size_t lumaStride = static_cast<size_t>(c.width + random.Range(0, 9));
+    const size_t chromaStride = static_cast<size_t>(c.width / 4 + random.Range(0, 5));
+    const size_t chromaRows = static_cast<size_t>(c.height / 4);
+    GuardedBuffer luma((c.height - 1) * lumaStride + c.width, GuardedBuffer::FlushAgainst::kEnd, random);
+    const size_t chromaBytes = chromaRows ? (chromaRows - 1) * chromaStride + c.width / 4 : 0;
+    GuardedBuffer v(std::max<size_t>(chromaBytes, 1), GuardedBuffer::FlushAgainst::kEnd, random);
+    GuardedBuffer u(std::max<size_t>(chromaBytes, 1), GuardedBuffer::FlushAgainst::kEnd, random);
+    Yvu9Picture picture;
+    picture.width = c.width;
+    picture.height = c.height;
+    picture.luma = luma.data();
+    picture.lumaStride = lumaStride;
+    if (c.withChroma) picture.v = v.data(), picture.u = u.data(), picture.chromaStride = chromaStride;
+
+    const uint64_t layoutSeed = random.Next64();
+    std::vector<GuardedPlane> want, got;
+    std::string problem = RunPicture(reference, c, picture, layoutSeed, &want);
+    if (!problem.empty()) problem = "the portable conversion " + problem;
+    if (problem.empty()) problem = RunPicture(candidate, c, picture, layoutSeed, &got);
+    for (size_t i = 0; problem.empty() && i < want.size(); ++i) {
+      if (want[i].Bytes() != got[i].Bytes()) problem = "plane " + std::to_string(i) + " differs";
+    }
+    if (problem.empty()) continue;
+    ReportFailure(run, trial, problem);
+    std::printf("  %s, %d x %d, %s%s\n", ConvertFormatName(c.format), c.width, c.height,
+                c.withChroma ? "with chroma" : "luma only", c.bottomUp ? ", bottom-up" : "");
+    return false;
+  }
+  return true;
+}
+
 template <typename Fn>
 const void* Pointer(Fn fn) {
   return reinterpret_cast<const void*>(fn);
@@ -154,6 +253,8 @@ const ConvertKernelCheck kConvertChecks[kConvertCheckCount] = {
      Check<Kind::kTerms>},
     {"convert_rgb32_row", [](const ConvertKernels& k) { return Pointer(k.rgb32Row); }, Check<Kind::kRgb32>},
     {"convert_rgb24_row", [](const ConvertKernels& k) { return Pointer(k.rgb24Row); }, Check<Kind::kRgb24>},
+    // Every table differs in its RGB row kernel, so this runs once per level.
+    {"convert_picture", [](const ConvertKernels& k) { return Pointer(k.rgb32Row); }, CheckPictures},
 };
 
 }  // namespace checkasm

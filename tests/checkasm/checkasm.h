@@ -136,7 +136,7 @@ struct ConvertKernelCheck {
   bool (*check)(const ConvertKernels& reference, const ConvertKernels& candidate,
                 const CheckRun& run);
 };
-constexpr int kConvertCheckCount = 6;
+constexpr int kConvertCheckCount = 7;
 extern const ConvertKernelCheck kConvertChecks[kConvertCheckCount];
 
 }  // namespace checkasm
