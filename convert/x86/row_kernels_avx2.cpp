@@ -76,9 +76,8 @@ ZDC_AVX2_INLINE __m256i BgrOrder() {
                           0, 1, 8, 2, 3, 10, 4, 5, 12, 6, 7, 14, -1, -1, -1, -1);
 }
 
-// The B, G, R bytes of both lanes next to each other: 24 bytes, then 8 zero.
-ZDC_AVX2_INLINE __m256i JoinLanes(__m256i bgr) {
-  return _mm256_permutevar8x32_epi32(bgr, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+ZDC_AVX2_INLINE __m256i Words(__m256i bytes, __m256i order) {
+  return _mm256_permutevar8x32_epi32(bytes, order);
 }
 
 // Sixteen chroma samples as (c - 128) << 8, samples 0..3 and 8..11 in the low
@@ -158,15 +157,26 @@ ZDC_AVX2_ENTRY void Rgb32Row_avx2(const uint8_t* y, const ChromaTermRow& terms, 
   Rgb32Row_c(y + x, rest, out + 4 * x, width - x);
 }
 
-// Each 32-byte store carries 24 bytes of pixels and 8 that the next store
-// overwrites, so the loop stops while the last store still fits in the row.
+// Per 32 pixels, four registers of 12 pixel bytes per lane (three 32-bit
+// words of four, then one unused word) become three whole 32-byte stores.
 ZDC_AVX2_ENTRY void Rgb24Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   int x = 0;
-  for (; x + 19 <= width; x += 16) {
-    __m256i first, second;
-    Pixels16(y, terms, x, BgrOrder(), &first, &second);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * x), JoinLanes(first));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * x + 24), JoinLanes(second));
+  for (; x + 32 <= width; x += 32) {
+    __m256i a, b, c, d;
+    Pixels16(y, terms, x, BgrOrder(), &a, &b);
+    Pixels16(y, terms, x + 16, BgrOrder(), &c, &d);
+    // The words of pixels 0..7 (a), 8..15 (b), 16..23 (c), 24..31 (d) in
+    // order; 0 marks a word the blend does not take.
+    const __m256i out0 = _mm256_blend_epi32(Words(a, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
+                                            Words(b, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)), 0xC0);
+    const __m256i out1 = _mm256_blend_epi32(Words(b, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)),
+                                            Words(c, _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 2, 4)), 0xF0);
+    const __m256i out2 = _mm256_blend_epi32(Words(c, _mm256_setr_epi32(5, 6, 0, 0, 0, 0, 0, 0)),
+                                            Words(d, _mm256_setr_epi32(0, 0, 0, 1, 2, 4, 5, 6)), 0xFC);
+    __m256i* row = reinterpret_cast<__m256i*>(out + 3 * x);
+    _mm256_storeu_si256(row, out0);
+    _mm256_storeu_si256(row + 1, out1);
+    _mm256_storeu_si256(row + 2, out2);
   }
   const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
   Rgb24Row_c(y + x, rest, out + 3 * x, width - x);
