@@ -8,7 +8,8 @@
 // luma size is not a multiple of 4 the last chroma column and row repeat, and
 // a picture without chroma (luma only, or narrower or shorter than 4)
 // converts with neutral chroma (128), i.e. grey. RGB is ITU-R BT.601 from
-// limited-range YCbCr, as the PNG output.
+// limited-range YCbCr in integer steps (bt601_fixed_point.h), as the PNG
+// output; every processor-specific kernel gives the portable kernels' bytes.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,7 @@ enum class PixelFormat : uint8_t {
   kYv12,     // Y, V, U planes at 4:2:0
   kI420,     // Y, U, V planes at 4:2:0 (IYUV)
   kYuy2,     // packed 4:2:2: Y0 U Y1 V
-  kRgb32,    // B, G, R, X bytes
+  kRgb32,    // B, G, R, X bytes (X = 255)
   kRgb24,    // B, G, R bytes
 };
 
