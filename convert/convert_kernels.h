@@ -14,10 +14,11 @@
 
 namespace zdc {
 
-// Per chroma sample of a row, ceil(width / 4) of each: the blue and green
-// terms of bt601::ChromaTermsOf as a pair (bg[2i], bg[2i + 1]), and the red
-// term with bt601::kOpaque (rx[2i], rx[2i + 1]), so that a vector kernel adds
-// one pair to a pixel's luma term twice over and packs B, G, R, X at once.
+// Per pixel of a row: the blue and green terms of bt601::ChromaTermsOf for
+// its chroma sample as a pair (bg[2x], bg[2x + 1]), and the red term with
+// bt601::kOpaque (rx[2x], rx[2x + 1]), so that a vector kernel adds each pair
+// to the pixel's luma term twice over and packs B, G, R, X at once, with no
+// rearranging of the terms per row.
 struct ChromaTermRow {
   const int16_t* bg;
   const int16_t* rx;
@@ -31,10 +32,11 @@ using InterleaveChromaFn = void (*)(const uint8_t* u, const uint8_t* v, uint8_t*
 // V[p / 2]; an odd width repeats its last luma sample in the last pair.
 using PackYuy2Fn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
                             int width);
-// The chroma terms of `count` chroma samples (see ChromaTermRow).
+// The chroma terms of `count` chroma samples, each written for the 4 pixels
+// it covers (see ChromaTermRow): 8 x count values in `bg` and in `rx`.
 using ChromaTermsFn = void (*)(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count);
 // RGB row of `width` pixels: B, G, R (and X = 255 for 32 bits per pixel);
-// pixel x takes the chroma terms of sample x / 4.
+// `terms` holds `width` pixels' terms.
 using RgbRowFn = void (*)(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width);
 
 struct ConvertKernels {

@@ -106,11 +106,11 @@ void ConvertRgb(const Yvu9Picture& picture, const ConvertKernels& kernels, RgbRo
                 const Surface& out) {
   PaddedChroma chroma(picture);
   const size_t samples = static_cast<size_t>(chroma.Width());
-  std::vector<int16_t> terms(4 * samples);
-  const ChromaTermRow row{terms.data(), terms.data() + 2 * samples};
+  std::vector<int16_t> terms(16 * samples);
+  const ChromaTermRow row{terms.data(), terms.data() + 8 * samples};
   for (int y = 0; y < picture.height; ++y) {
     if (y % 4 == 0) {
-      kernels.chromaTerms(chroma.U(y / 4), chroma.V(y / 4), terms.data(), terms.data() + 2 * samples,
+      kernels.chromaTerms(chroma.U(y / 4), chroma.V(y / 4), terms.data(), terms.data() + 8 * samples,
                           chroma.Width());
     }
     rowKernel(picture.luma + picture.lumaStride * static_cast<size_t>(y), row,

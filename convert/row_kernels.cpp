@@ -28,10 +28,12 @@ void PackYuy2_c(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* o
 void ChromaTerms_c(const uint8_t* u, const uint8_t* v, int16_t* bg, int16_t* rx, int count) {
   for (int i = 0; i < count; ++i) {
     const bt601::ChromaTerms t = bt601::ChromaTermsOf(u[i], v[i]);
-    bg[2 * i] = t.b;
-    bg[2 * i + 1] = t.g;
-    rx[2 * i] = t.r;
-    rx[2 * i + 1] = bt601::kOpaque;
+    for (int pixel = 4 * i; pixel < 4 * i + 4; ++pixel) {
+      bg[2 * pixel] = t.b;
+      bg[2 * pixel + 1] = t.g;
+      rx[2 * pixel] = t.r;
+      rx[2 * pixel + 1] = bt601::kOpaque;
+    }
   }
 }
 
@@ -41,11 +43,10 @@ template <int kBytesPerPixel>
 void RgbRow(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
   for (int x = 0; x < width; ++x, out += kBytesPerPixel) {
     const int luma = bt601::LumaTerm(y[x]);
-    const int sample = 2 * (x / 4);
-    out[0] = bt601::ColourValue(luma, terms.bg[sample]);
-    out[1] = bt601::ColourValue(luma, terms.bg[sample + 1]);
-    out[2] = bt601::ColourValue(luma, terms.rx[sample]);
-    if (kBytesPerPixel == 4) out[kBytesPerPixel - 1] = bt601::ColourValue(luma, terms.rx[sample + 1]);
+    out[0] = bt601::ColourValue(luma, terms.bg[2 * x]);
+    out[1] = bt601::ColourValue(luma, terms.bg[2 * x + 1]);
+    out[2] = bt601::ColourValue(luma, terms.rx[2 * x]);
+    if (kBytesPerPixel == 4) out[kBytesPerPixel - 1] = bt601::ColourValue(luma, terms.rx[2 * x + 1]);
   }
 }
 

@@ -50,19 +50,14 @@ ZDC_AVX2_INLINE void Pixels16(const uint8_t* y, const ChromaTermRow& terms, int 
       _mm256_shuffle_epi8(luma, _mm256_setr_epi8(-1, 8, -1, 8, -1, 9, -1, 9, -1, 10, -1, 10, -1, 11, -1, 11,
                                                  -1, 12, -1, 12, -1, 13, -1, 13, -1, 14, -1, 14, -1, 15, -1, 15)),
       factor);
-  const int sample = 2 * (x / 4);
-  const __m256i bg = _mm256_castsi128_si256(Load128(terms.bg + sample));
-  const __m256i rx = _mm256_castsi128_si256(Load128(terms.rx + sample));
-  const __m256i firstPairs = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-  const __m256i secondPairs = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
-  *first = _mm256_shuffle_epi8(
-      _mm256_packus_epi16(ColourValues(lumaFirst, _mm256_permutevar8x32_epi32(bg, firstPairs)),
-                          ColourValues(lumaFirst, _mm256_permutevar8x32_epi32(rx, firstPairs))),
-      order);
-  *second = _mm256_shuffle_epi8(
-      _mm256_packus_epi16(ColourValues(lumaSecond, _mm256_permutevar8x32_epi32(bg, secondPairs)),
-                          ColourValues(lumaSecond, _mm256_permutevar8x32_epi32(rx, secondPairs))),
-      order);
+  const __m256i* bg = reinterpret_cast<const __m256i*>(terms.bg + 2 * x);
+  const __m256i* rx = reinterpret_cast<const __m256i*>(terms.rx + 2 * x);
+  *first = _mm256_shuffle_epi8(_mm256_packus_epi16(ColourValues(lumaFirst, _mm256_loadu_si256(bg)),
+                                                   ColourValues(lumaFirst, _mm256_loadu_si256(rx))),
+                               order);
+  *second = _mm256_shuffle_epi8(_mm256_packus_epi16(ColourValues(lumaSecond, _mm256_loadu_si256(bg + 1)),
+                                                    ColourValues(lumaSecond, _mm256_loadu_si256(rx + 1))),
+                                order);
 }
 
 // Pixel orders for Pixels16: B, G, R, X per pixel; B, G, R per pixel in the
@@ -74,6 +69,15 @@ ZDC_AVX2_INLINE __m256i BgrxOrder() {
 ZDC_AVX2_INLINE __m256i BgrOrder() {
   return _mm256_setr_epi8(0, 1, 8, 2, 3, 10, 4, 5, 12, 6, 7, 14, -1, -1, -1, -1,
                           0, 1, 8, 2, 3, 10, 4, 5, 12, 6, 7, 14, -1, -1, -1, -1);
+}
+
+// The eight 32-bit words of `words`, each written four times.
+ZDC_AVX2_INLINE void StoreEachFourTimes(__m256i words, int16_t* out) {
+  __m256i* rows = reinterpret_cast<__m256i*>(out);
+  for (int i = 0; i < 4; ++i) {
+    const __m256i pick = _mm256_setr_epi32(2 * i, 2 * i, 2 * i, 2 * i, 2 * i + 1, 2 * i + 1, 2 * i + 1, 2 * i + 1);
+    _mm256_storeu_si256(rows + i, _mm256_permutevar8x32_epi32(words, pick));
+  }
 }
 
 ZDC_AVX2_INLINE __m256i Words(__m256i bytes, __m256i order) {
@@ -135,14 +139,12 @@ ZDC_AVX2_ENTRY void ChromaTerms_avx2(const uint8_t* u, const uint8_t* v, int16_t
                          _mm256_mulhi_epi16(r, _mm256_set1_epi16(bt601::kCrToG)));
     const __m256i blue =
         _mm256_add_epi16(_mm256_add_epi16(offset, _mm256_mulhi_epi16(b, _mm256_set1_epi16(bt601::kCbToB))), b);
-    __m256i* bgOut = reinterpret_cast<__m256i*>(bg + 2 * i);
-    __m256i* rxOut = reinterpret_cast<__m256i*>(rx + 2 * i);
-    _mm256_storeu_si256(bgOut, _mm256_unpacklo_epi16(blue, green));
-    _mm256_storeu_si256(bgOut + 1, _mm256_unpackhi_epi16(blue, green));
-    _mm256_storeu_si256(rxOut, _mm256_unpacklo_epi16(red, opaque));
-    _mm256_storeu_si256(rxOut + 1, _mm256_unpackhi_epi16(red, opaque));
+    StoreEachFourTimes(_mm256_unpacklo_epi16(blue, green), bg + 8 * i);
+    StoreEachFourTimes(_mm256_unpackhi_epi16(blue, green), bg + 8 * i + 64);
+    StoreEachFourTimes(_mm256_unpacklo_epi16(red, opaque), rx + 8 * i);
+    StoreEachFourTimes(_mm256_unpackhi_epi16(red, opaque), rx + 8 * i + 64);
   }
-  ChromaTerms_c(u + i, v + i, bg + 2 * i, rx + 2 * i, count - i);
+  ChromaTerms_c(u + i, v + i, bg + 8 * i, rx + 8 * i, count - i);
 }
 
 ZDC_AVX2_ENTRY void Rgb32Row_avx2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
@@ -153,7 +155,7 @@ ZDC_AVX2_ENTRY void Rgb32Row_avx2(const uint8_t* y, const ChromaTermRow& terms, 
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), first);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x + 32), second);
   }
-  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
+  const ChromaTermRow rest{terms.bg + 2 * x, terms.rx + 2 * x};
   Rgb32Row_c(y + x, rest, out + 4 * x, width - x);
 }
 
@@ -178,7 +180,7 @@ ZDC_AVX2_ENTRY void Rgb24Row_avx2(const uint8_t* y, const ChromaTermRow& terms, 
     _mm256_storeu_si256(row + 1, out1);
     _mm256_storeu_si256(row + 2, out2);
   }
-  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
+  const ChromaTermRow rest{terms.bg + 2 * x, terms.rx + 2 * x};
   Rgb24Row_c(y + x, rest, out + 3 * x, width - x);
 }
 

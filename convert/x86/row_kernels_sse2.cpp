@@ -36,14 +36,27 @@ ZDC_SSE2_INLINE void Bgrx8(const uint8_t* y, const ChromaTermRow& terms, int x, 
   const __m128i twice = _mm_unpacklo_epi8(luma, luma);
   const __m128i lumaLow = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, twice), factor);
   const __m128i lumaHigh = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, twice), factor);
-  const int sample = 2 * (x / 4);
-  const __m128i bg = Load64(terms.bg + sample), rx = Load64(terms.rx + sample);
-  const __m128i bgBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_shuffle_epi32(bg, 0x00)),
-                                           ColourValues(lumaHigh, _mm_shuffle_epi32(bg, 0x55)));
-  const __m128i rxBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_shuffle_epi32(rx, 0x00)),
-                                           ColourValues(lumaHigh, _mm_shuffle_epi32(rx, 0x55)));
+  const __m128i* bg = reinterpret_cast<const __m128i*>(terms.bg + 2 * x);
+  const __m128i* rx = reinterpret_cast<const __m128i*>(terms.rx + 2 * x);
+  const __m128i bgBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_loadu_si128(bg)),
+                                           ColourValues(lumaHigh, _mm_loadu_si128(bg + 1)));
+  const __m128i rxBytes = _mm_packus_epi16(ColourValues(lumaLow, _mm_loadu_si128(rx)),
+                                           ColourValues(lumaHigh, _mm_loadu_si128(rx + 1)));
   *low = _mm_unpacklo_epi16(bgBytes, rxBytes);
   *high = _mm_unpackhi_epi16(bgBytes, rxBytes);
+}
+
+// The eight 32-bit words of `low` and `high`, each written four times.
+ZDC_SSE2_INLINE void StoreEachFourTimes(__m128i low, __m128i high, int16_t* out) {
+  __m128i* words = reinterpret_cast<__m128i*>(out);
+  _mm_storeu_si128(words, _mm_shuffle_epi32(low, 0x00));
+  _mm_storeu_si128(words + 1, _mm_shuffle_epi32(low, 0x55));
+  _mm_storeu_si128(words + 2, _mm_shuffle_epi32(low, 0xAA));
+  _mm_storeu_si128(words + 3, _mm_shuffle_epi32(low, 0xFF));
+  _mm_storeu_si128(words + 4, _mm_shuffle_epi32(high, 0x00));
+  _mm_storeu_si128(words + 5, _mm_shuffle_epi32(high, 0x55));
+  _mm_storeu_si128(words + 6, _mm_shuffle_epi32(high, 0xAA));
+  _mm_storeu_si128(words + 7, _mm_shuffle_epi32(high, 0xFF));
 }
 
 // Four B, G, R, X pixels to their 12 B, G, R bytes, then four zero bytes.
@@ -102,14 +115,10 @@ ZDC_SSE2_ENTRY void ChromaTerms_sse2(const uint8_t* u, const uint8_t* v, int16_t
     const __m128i green = _mm_add_epi16(_mm_add_epi16(offset, _mm_mulhi_epi16(b, _mm_set1_epi16(bt601::kCbToG))),
                                         _mm_mulhi_epi16(r, _mm_set1_epi16(bt601::kCrToG)));
     const __m128i blue = _mm_add_epi16(_mm_add_epi16(offset, _mm_mulhi_epi16(b, _mm_set1_epi16(bt601::kCbToB))), b);
-    __m128i* bgOut = reinterpret_cast<__m128i*>(bg + 2 * i);
-    __m128i* rxOut = reinterpret_cast<__m128i*>(rx + 2 * i);
-    _mm_storeu_si128(bgOut, _mm_unpacklo_epi16(blue, green));
-    _mm_storeu_si128(bgOut + 1, _mm_unpackhi_epi16(blue, green));
-    _mm_storeu_si128(rxOut, _mm_unpacklo_epi16(red, opaque));
-    _mm_storeu_si128(rxOut + 1, _mm_unpackhi_epi16(red, opaque));
+    StoreEachFourTimes(_mm_unpacklo_epi16(blue, green), _mm_unpackhi_epi16(blue, green), bg + 8 * i);
+    StoreEachFourTimes(_mm_unpacklo_epi16(red, opaque), _mm_unpackhi_epi16(red, opaque), rx + 8 * i);
   }
-  ChromaTerms_c(u + i, v + i, bg + 2 * i, rx + 2 * i, count - i);
+  ChromaTerms_c(u + i, v + i, bg + 8 * i, rx + 8 * i, count - i);
 }
 
 ZDC_SSE2_ENTRY void Rgb32Row_sse2(const uint8_t* y, const ChromaTermRow& terms, uint8_t* out, int width) {
@@ -120,7 +129,7 @@ ZDC_SSE2_ENTRY void Rgb32Row_sse2(const uint8_t* y, const ChromaTermRow& terms, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), low);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x + 16), high);
   }
-  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
+  const ChromaTermRow rest{terms.bg + 2 * x, terms.rx + 2 * x};
   Rgb32Row_c(y + x, rest, out + 4 * x, width - x);
 }
 
@@ -134,7 +143,7 @@ ZDC_SSE2_ENTRY void Rgb24Row_sse2(const uint8_t* y, const ChromaTermRow& terms, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), Bgr4(low));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x + 12), Bgr4(high));
   }
-  const ChromaTermRow rest{terms.bg + 2 * (x / 4), terms.rx + 2 * (x / 4)};
+  const ChromaTermRow rest{terms.bg + 2 * x, terms.rx + 2 * x};
   Rgb24Row_c(y + x, rest, out + 3 * x, width - x);
 }
 

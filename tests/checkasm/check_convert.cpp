@@ -53,13 +53,14 @@ struct Inputs {
     u = Input(random, chroma, row.extremes);
     v = Input(random, chroma, row.extremes);
     for (auto* terms : {&bg, &rx}) {
-      *terms = std::make_unique<GuardedBuffer>(4 * chroma, GuardedBuffer::FlushAgainst::kEnd, random);
+      *terms = std::make_unique<GuardedBuffer>(4 * static_cast<size_t>(row.width), GuardedBuffer::FlushAgainst::kEnd,
+                                               random);
     }
-    for (size_t i = 0; i < chroma; ++i) {
-      const bt601::ChromaTerms t = bt601::ChromaTermsOf(u->data()[i], v->data()[i]);
+    for (int x = 0; x < row.width && kind != Kind::kTerms; ++x) {
+      const bt601::ChromaTerms t = bt601::ChromaTermsOf(u->data()[x / 4], v->data()[x / 4]);
       const int16_t pairs[4] = {t.b, t.g, t.r, bt601::kOpaque};
-      std::memcpy(bg->data() + 4 * i, pairs, 4);
-      std::memcpy(rx->data() + 4 * i, pairs + 2, 4);
+      std::memcpy(bg->data() + 4 * x, pairs, 4);
+      std::memcpy(rx->data() + 4 * x, pairs + 2, 4);
     }
   }
   static int16_t* Terms(const std::unique_ptr<GuardedBuffer>& buffer) {
@@ -73,7 +74,7 @@ int32_t OutputBytes(Kind kind, int width) {
     case Kind::kExpand: return width;
     case Kind::kInterleave: return 2 * width;
     case Kind::kYuy2: return 4 * ((width + 1) / 2);
-    case Kind::kTerms: return 8 * width;  // the blue, green pairs, then the red, opaque ones
+    case Kind::kTerms: return 32 * width;  // the blue, green pairs of 4 pixels a sample, then the red ones
     case Kind::kRgb32: return 4 * width;
     case Kind::kRgb24: return 3 * width;
   }
@@ -92,13 +93,14 @@ std::string Run(Kind kind, const ConvertKernels& kernels, const Row& row, Inputs
     case Kind::kYuy2: kernels.packYuy2(in.luma->data(), in.u->data(), in.v->data(), out, row.width); break;
     case Kind::kTerms: {
       // Written into aligned rows, then copied into the guarded plane.
-      std::vector<int16_t> bg(2 * row.width + 16, 0x5A5A), rx(bg);
+      const size_t values = 8 * static_cast<size_t>(row.width);
+      std::vector<int16_t> bg(values + 16, 0x5A5A), rx(bg);
       kernels.chromaTerms(in.u->data(), in.v->data(), bg.data() + 8, rx.data() + 8, row.width);
-      if (bg[7] != 0x5A5A || bg[8 + 2 * row.width] != 0x5A5A || rx[7] != 0x5A5A || rx[8 + 2 * row.width] != 0x5A5A) {
+      if (bg[7] != 0x5A5A || bg[8 + values] != 0x5A5A || rx[7] != 0x5A5A || rx[8 + values] != 0x5A5A) {
         return "wrote outside its term rows";
       }
-      std::memcpy(out, bg.data() + 8, 4 * static_cast<size_t>(row.width));
-      std::memcpy(out + 4 * row.width, rx.data() + 8, 4 * static_cast<size_t>(row.width));
+      std::memcpy(out, bg.data() + 8, 2 * values);
+      std::memcpy(out + 2 * values, rx.data() + 8, 2 * values);
       break;
     }
     case Kind::kRgb32: kernels.rgb32Row(in.luma->data(), terms, out, row.width); break;
