@@ -136,7 +136,7 @@ struct ConvertKernelCheck {
   bool (*check)(const ConvertKernels& reference, const ConvertKernels& candidate,
                 const CheckRun& run);
 };
-constexpr int kConvertCheckCount = 7;
+constexpr int kConvertCheckCount = 8;
 extern const ConvertKernelCheck kConvertChecks[kConvertCheckCount];
 
 }  // namespace checkasm
