@@ -64,10 +64,14 @@ std::string Run(const ConvertKernels& kernels, const PictureCase& c, const Yvu9P
   return "";
 }
 
-// Bytes of a decoder plane of `rows` rows of `width` samples at `stride` (at
-// least 1 for the guarded buffer).
+// Bytes of a decoder plane of `rows` rows of `width` samples at `stride`. An
+// empty plane is one byte after a guard page, so that any read of it, or
+// before it, faults.
 size_t PlaneBytes(int width, int rows, size_t stride) {
   return rows > 0 && width > 0 ? (static_cast<size_t>(rows) - 1) * stride + static_cast<size_t>(width) : 1;
+}
+GuardedBuffer::FlushAgainst PlaneFlush(int width, int rows) {
+  return rows > 0 && width > 0 ? GuardedBuffer::FlushAgainst::kEnd : GuardedBuffer::FlushAgainst::kStart;
 }
 
 void FillWithRangeEnds(Random& random, GuardedBuffer& plane) {
@@ -90,10 +94,10 @@ bool Check(const ConvertKernels& reference, const ConvertKernels& candidate, con
     picture.lumaStride = static_cast<size_t>(c.width + random.Range(0, 9));
     picture.chromaStride = static_cast<size_t>(c.width / 4 + random.Range(0, 5));
     // The decoder's planes, each ending against a guard page.
-    constexpr auto kEnd = GuardedBuffer::FlushAgainst::kEnd;
-    GuardedBuffer luma(PlaneBytes(c.width, c.height, picture.lumaStride), kEnd, random);
-    GuardedBuffer v(PlaneBytes(c.width / 4, c.height / 4, picture.chromaStride), kEnd, random);
-    GuardedBuffer u(PlaneBytes(c.width / 4, c.height / 4, picture.chromaStride), kEnd, random);
+    const int cw = c.width / 4, ch = c.height / 4;
+    GuardedBuffer luma(PlaneBytes(c.width, c.height, picture.lumaStride), PlaneFlush(c.width, c.height), random);
+    GuardedBuffer v(PlaneBytes(cw, ch, picture.chromaStride), PlaneFlush(cw, ch), random);
+    GuardedBuffer u(PlaneBytes(cw, ch, picture.chromaStride), PlaneFlush(cw, ch), random);
     for (GuardedBuffer* plane : {&luma, &v, &u}) {
       if (rangeEnds) FillWithRangeEnds(random, *plane);
     }
