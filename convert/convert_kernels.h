@@ -1,6 +1,7 @@
 // The row kernels of the picture conversions, with their portable and
-// processor-specific variants. ChooseConvertKernels fills one table per
-// process; picture_convert.cpp walks the rows and calls the table's entries.
+// processor-specific variants, in one table chosen once per process
+// (ProcessConvertKernels); picture_convert.cpp walks the rows and calls the
+// table's entries.
 //
 // Chroma rows reach the kernels at the 4:1:0 rate, already padded by the
 // caller to ceil(width / 4) samples (the last sample repeated, or neutral 128

@@ -32,7 +32,7 @@ class PaddedChroma {
         v_(static_cast<size_t>(width_), 128) {}
 
   int Width() const { return width_; }
-  // Rows of chroma row `row` (clamped to the last one).
+  // The samples of chroma row `row` (the last row for rows past it).
   const uint8_t* U(int row) { return Get(picture_.u, row, &u_); }
   const uint8_t* V(int row) { return Get(picture_.v, row, &v_); }
 
