@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the decoding benchmark: ZDC against libjpeg-turbo on the
 # same pictures at the same bits per pixel. Installs what it needs when it is
-# missing (TurboJPEG and the libjpeg API of libjpeg-turbo, and the Debian
+# missing (TurboJPEG and the libjpeg API of libjpeg-turbo, libyuv as the
+# peer of the output conversions, and the Debian
 # package with the photo the benchmark codes), builds zdc-bench in build/
 # (or $ZDC_BUILD_DIR) and runs it with the arguments given, e.g.
 #   bench/run.sh            # the full run, under two minutes
@@ -20,6 +21,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/turbojpeg.h ] || need+=(libturbojpeg0-dev)
 [ -f /usr/include/jpeglib.h ] || need+=(libjpeg62-turbo-dev)
+[ -f /usr/include/libyuv.h ] || need+=(libyuv-dev)
 if [ ${#need[@]} -gt 0 ]; then
   as_root apt-get update
   as_root apt-get install -y --no-install-recommends "${need[@]}"

@@ -8,7 +8,8 @@
 // luma size is not a multiple of 4 the last chroma column and row repeat, and
 // a picture without chroma (luma only, or narrower or shorter than 4)
 // converts with neutral chroma (128), i.e. grey. RGB is ITU-R BT.601 from
-// limited-range YCbCr, as the PNG output.
+// limited-range YCbCr in integer steps (bt601_fixed_point.h), as the PNG
+// output; every processor-specific kernel gives the portable kernels' bytes.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,7 @@ enum class PixelFormat : uint8_t {
   kYv12,     // Y, V, U planes at 4:2:0
   kI420,     // Y, U, V planes at 4:2:0 (IYUV)
   kYuy2,     // packed 4:2:2: Y0 U Y1 V
-  kRgb32,    // B, G, R, X bytes
+  kRgb32,    // B, G, R, X bytes (X = 255)
   kRgb24,    // B, G, R bytes
 };
 
@@ -41,11 +42,17 @@ struct Surface {
 // The planes of a buffer holding a picture of `height` rows whose first plane
 // has `pitch` bytes per row (>= the picture's row bytes). The other planes
 // follow the first one back to back and take their pitch from it: 4:2:0
-// planar (pitch + 1) / 2 with (height + 1) / 2 rows; NV12 the same pitch
-// with (height + 1) / 2 rows; yuv410p (pitch + 3) / 4 with (height + 3) / 4
-// rows; YVU9 the decoder's layout (pitch / 4, height / 4 rows, the second
-// chroma plane pitch x height / 16 bytes behind the first). `bottomUp`
-// (packed RGB only) stores the rows in reverse order.
+// planar (pitch + 1) / 2 with (height + 1) / 2 rows; NV12 the pitch rounded
+// up to even (an odd width still has whole U, V pairs) with (height + 1) / 2
+// rows; yuv410p (pitch + 3) / 4 with (height + 3) / 4 rows; YVU9 the
+// decoder's layout (pitch / 4, height / 4 rows, the second chroma plane
+// pitch x height / 16 bytes behind the first). `bottomUp` (packed RGB only)
+// stores the rows in reverse order.
+//
+// plane[] follows the format's memory order: YVU9 and YV12 Y, V, U; yuv410p
+// and I420 Y, U, V; NV12 Y, UV; the packed formats plane[0] alone. YVU9
+// without chroma (`withChroma` false) is the luma plane alone; every other
+// format always has its chroma planes (neutral for a luma-only picture).
 Surface SurfaceInBuffer(PixelFormat format, uint8_t* buffer, int height, ptrdiff_t pitch,
                         bool withChroma, bool bottomUp = false);
 // Bytes of such a buffer.

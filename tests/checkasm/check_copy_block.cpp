@@ -25,13 +25,13 @@ Inputs MakeInputs(Random& random) {
   return in;
 }
 
-Outcome Run(const BlockKernels& kernels, uint64_t seed, int) {
+Outcome Run(const Kernels& kernels, uint64_t seed, int) {
   Random random(seed);
   Inputs in = MakeInputs(random);
   ReadOnly<uint8_t> source(in.source.data(), in.source.size(), random);
   uint8_t* destination;
   guarded::Area plane = OutputPlane(8, 8, in.destinationPitch, random, &destination);
-  kernels.copyBlock(destination, source.data() + (in.sourcePitch < 0 ? 7 * -in.sourcePitch : 0),
+  kernels.block.copyBlock(destination, source.data() + (in.sourcePitch < 0 ? 7 * -in.sourcePitch : 0),
                     in.sourcePitch, in.destinationPitch);
   if (!source.Unchanged()) return {{}, "changed its source"};
   if (!plane.Intact()) return {{}, "wrote outside the 8x8 block"};
@@ -44,14 +44,14 @@ void Describe(uint64_t seed, int) {
   std::printf("  source pitch %d, destination pitch %d\n", in.sourcePitch, in.destinationPitch);
 }
 
-double Bench(const BlockKernels& kernels) {
+double Bench(const Kernels& kernels) {
   constexpr int kPitch = 256, kBlocks = 32 * 8;
   std::vector<uint8_t> source(kPitch * 64, 77), destination(kPitch * 64);
   return TimePerCall(
       [&] {
         for (int b = 0; b < kBlocks; ++b) {
           const size_t offset = static_cast<size_t>(b / 32 * 8 * kPitch + b % 32 * 8);
-          kernels.copyBlock(destination.data() + offset, source.data() + offset, kPitch, kPitch);
+          kernels.block.copyBlock(destination.data() + offset, source.data() + offset, kPitch, kPitch);
         }
       },
       kBlocks);
@@ -61,7 +61,7 @@ double Bench(const BlockKernels& kernels) {
 
 const KernelCheck kCopyBlockCheck = {
     "copy_block_8x8",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.copyBlock); },
+    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.copyBlock); },
     4,
     Run,
     Describe,

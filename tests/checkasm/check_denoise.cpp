@@ -75,7 +75,7 @@ Inputs MakeInputs(Random& random, Content content) {
   return in;
 }
 
-Outcome Run(const BlockKernels& kernels, uint64_t seed, int trial) {
+Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
   Inputs in = MakeInputs(random, static_cast<Content>(trial % kContents));
   ReadOnly<uint8_t> source(in.source.data(), in.source.size(), random);
@@ -85,7 +85,7 @@ Outcome Run(const BlockKernels& kernels, uint64_t seed, int trial) {
   guarded::Area plane = OutputPlane(in.width, in.height, in.destinationPitch, random, &destination);
   const ptrdiff_t top =
       in.sourcePitch < 0 ? static_cast<ptrdiff_t>(in.source.size() - in.width) : 0;
-  kernels.denoisePlane(source.data() + top, in.sourcePitch, destination, in.width, in.height,
+  kernels.block.denoisePlane(source.data() + top, in.sourcePitch, destination, in.width, in.height,
                        in.destinationPitch, thresholds.data());
   if (!source.Unchanged()) return {{}, "changed its source"};
   if (!thresholds.Unchanged()) return {{}, "changed the thresholds"};
@@ -104,7 +104,7 @@ void Describe(uint64_t seed, int trial) {
     PrintValues("source bytes", in.source.data(), static_cast<int>(in.source.size()));
 }
 
-double Bench(const BlockKernels& kernels) {
+double Bench(const Kernels& kernels) {
   Random random(1);
   Inputs in{640, 480, 640, 640, 10, std::vector<uint8_t>(640 * 480)};
   for (int32_t i = 0; i < 640 * 480; ++i)
@@ -113,7 +113,7 @@ double Bench(const BlockKernels& kernels) {
   const std::vector<uint16_t> thresholds(8, 10);
   return TimePerCall(
       [&] {
-        kernels.denoisePlane(in.source.data(), 640, destination.data(), 640, 480, 640,
+        kernels.block.denoisePlane(in.source.data(), 640, destination.data(), 640, 480, 640,
                              thresholds.data());
       },
       1);
@@ -123,7 +123,7 @@ double Bench(const BlockKernels& kernels) {
 
 const KernelCheck kDenoisePlaneCheck = {
     "denoise_plane",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.denoisePlane); },
+    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.denoisePlane); },
     4,
     Run,
     Describe,

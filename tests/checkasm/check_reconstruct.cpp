@@ -169,7 +169,7 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
   return in;
 }
 
-Outcome Run(bool delta, const BlockKernels& kernels, uint64_t seed, int trial) {
+Outcome Run(bool delta, const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
   const Inputs in = MakeInputs(random, delta, static_cast<Kind>(trial % kKinds));
   // The block, a guard, the slot, a guard, the table (which must not change).
@@ -181,7 +181,7 @@ Outcome Run(bool delta, const BlockKernels& kernels, uint64_t seed, int trial) {
   values.Preset(384, in.table, 128);
   uint8_t* pixels;
   guarded::Area plane = OutputPlane(8, 8, in.pitch, random, &pixels);
-  (delta ? kernels.reconstructDelta : kernels.reconstructKey)(
+  (delta ? kernels.block.reconstructDelta : kernels.block.reconstructKey)(
       block, pixels, in.pitch, slot, reinterpret_cast<uint16_t*>(values.data() + 384));
   if (!values.Intact()) return {{}, "wrote next to the block or the slot, or into the table"};
   if (!plane.Intact()) return {{}, "wrote outside the 8x8 pixels"};
@@ -203,7 +203,7 @@ void Describe(bool delta, uint64_t seed, int trial) {
 // Over a pool of picture blocks, restored before each pass (the kernels
 // clobber the block, and the delta kernel rewrites the slot); the restoring
 // copy is timed too.
-double Bench(bool delta, const BlockKernels& kernels) {
+double Bench(bool delta, const Kernels& kernels) {
   constexpr int kPool = 256, kPitch = 32 * 8;
   Random random(1);
   std::vector<Inputs> pool, work;
@@ -213,7 +213,7 @@ double Bench(bool delta, const BlockKernels& kernels) {
       [&] {
         work = pool;
         for (int b = 0; b < kPool; ++b) {
-          (delta ? kernels.reconstructDelta : kernels.reconstructKey)(
+          (delta ? kernels.block.reconstructDelta : kernels.block.reconstructKey)(
               work[b].block, plane.data() + b / 32 * 8 * kPitch + b % 32 * 8, kPitch, work[b].slot,
               work[b].table);
         }
@@ -225,20 +225,20 @@ double Bench(bool delta, const BlockKernels& kernels) {
 
 const KernelCheck kReconstructKeyCheck = {
     "reconstruct_key_block",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructKey); },
+    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructKey); },
     1,
-    [](const BlockKernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); },
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); },
     [](uint64_t seed, int trial) { Describe(false, seed, trial); },
-    [](const BlockKernels& k) { return Bench(false, k); },
+    [](const Kernels& k) { return Bench(false, k); },
     "block"};
 
 const KernelCheck kReconstructDeltaCheck = {
     "reconstruct_delta_block",
-    [](const BlockKernels& k) { return reinterpret_cast<const void*>(k.reconstructDelta); },
+    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructDelta); },
     1,
-    [](const BlockKernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); },
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); },
     [](uint64_t seed, int trial) { Describe(true, seed, trial); },
-    [](const BlockKernels& k) { return Bench(true, k); },
+    [](const Kernels& k) { return Bench(true, k); },
     "block"};
 
 }  // namespace zdc::checkasm

@@ -1,5 +1,5 @@
 // The kernel variant checker: every processor-specific variant of a block
-// kernel runs beside the portable one on the same inputs (random, picture-like
+// kernel or a picture conversion runs beside the portable one on the same inputs (random, picture-like
 // and edge values) and must give the same outputs and touch nothing outside
 // its buffers: inputs lie against inaccessible pages, outputs inside guard
 // bands (fuzz/guarded_memory.h). One table of kernels, one of processor
@@ -14,11 +14,20 @@
 #include <vector>
 
 #include "block_kernels.h"
+#include "convert_kernels.h"
 #include "guarded_memory.h"
 
 namespace zdc::checkasm {
 
 using guarded::Random;
+
+// The kernel tables of one processor level: the decoder's block kernels and
+// the conversions' row kernels.
+struct Kernels {
+  BlockKernels block;
+  ConvertKernels convert;
+};
+Kernels ChooseKernels(CpuFeatures features);
 
 // What one variant did with one trial's inputs: its outputs, and what it
 // touched that it must not (empty when nothing).
@@ -29,20 +38,22 @@ struct Outcome {
 
 struct KernelCheck {
   const char* name;
-  const void* (*variant)(const BlockKernels& kernels);
+  const void* (*variant)(const Kernels& kernels);
   int trialShare;  // runs trials / trialShare trials (for the slower checks)
   // Runs the variant in `kernels` on the inputs that `seed` makes for `trial`.
-  Outcome (*run)(const BlockKernels& kernels, uint64_t seed, int trial);
+  Outcome (*run)(const Kernels& kernels, uint64_t seed, int trial);
   // Prints those inputs, for a failure report.
   void (*describe)(uint64_t seed, int trial);
   // Nanoseconds per call of the variant, on picture-like inputs, and what a
   // call covers.
-  double (*bench)(const BlockKernels& kernels);
+  double (*bench)(const Kernels& kernels);
   const char* benchUnit;
 };
 
 extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBlockCheck,
     kDenoisePlaneCheck;
+// One per output format (picture_convert.h), in the order of PixelFormat.
+extern const KernelCheck kConvertChecks[8];
 
 // An output plane of `rows` rows of `rowBytes` at `pitch` (negative: upwards)
 // at a random column inside guard bands; `origin` receives row 0.

@@ -25,8 +25,10 @@
 namespace zdc::checkasm {
 namespace {
 
-const KernelCheck* const kKernels[] = {&kReconstructKeyCheck, &kReconstructDeltaCheck,
-                                       &kCopyBlockCheck, &kDenoisePlaneCheck};
+const KernelCheck* const kKernels[] = {
+    &kReconstructKeyCheck, &kReconstructDeltaCheck, &kCopyBlockCheck, &kDenoisePlaneCheck,
+    &kConvertChecks[0],    &kConvertChecks[1],      &kConvertChecks[2], &kConvertChecks[3],
+    &kConvertChecks[4],    &kConvertChecks[5],      &kConvertChecks[6], &kConvertChecks[7]};
 
 // The processor levels, weakest first, each with the feature it adds.
 const struct Level {
@@ -49,7 +51,7 @@ void OnFault(int) {
 
 // Runs `trials` trials of one variant beside the portable one; false after
 // printing the first difference.
-bool Check(const KernelCheck& kernel, const BlockKernels& candidate, uint64_t seed, int trials,
+bool Check(const KernelCheck& kernel, const Kernels& candidate, uint64_t seed, int trials,
            const char* level) {
   // The inputs depend on the seed and the kernel's name, whatever runs before.
   uint64_t hash = 0xCBF29CE484222325ull;
@@ -61,7 +63,7 @@ bool Check(const KernelCheck& kernel, const BlockKernels& candidate, uint64_t se
     std::snprintf(context, sizeof context,
                   "%s (%s), trial %d; rerun with --seed %" PRIu64 " --test %s", kernel.name, level,
                   trial, seed, kernel.name);
-    const Outcome want = kernel.run(ChooseBlockKernels(0), inputs, trial);
+    const Outcome want = kernel.run(ChooseKernels(0), inputs, trial);
     const Outcome got = kernel.run(candidate, inputs, trial);
     std::string problem =
         want.problem.empty() ? got.problem : "the portable kernel " + want.problem;
@@ -81,6 +83,10 @@ bool Check(const KernelCheck& kernel, const BlockKernels& candidate, uint64_t se
 }
 
 }  // namespace
+
+Kernels ChooseKernels(CpuFeatures features) {
+  return {ChooseBlockKernels(features), ChooseConvertKernels(features)};
+}
 
 uint64_t NowNanoseconds() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -139,7 +145,7 @@ int Main(int argc, char** argv) {
     for (const Level& level : kLevels) {
       if ((available & level.adds) != level.adds) break;  // the ladder ends here
       features = static_cast<CpuFeatures>(features | level.adds);
-      const BlockKernels kernels = ChooseBlockKernels(features);
+      const Kernels kernels = ChooseKernels(features);
       if (std::find(seen.begin(), seen.end(), kernel->variant(kernels)) != seen.end()) continue;
       seen.push_back(kernel->variant(kernels));
       std::printf("  %-6s %-24s ", level.name, kernel->name);

@@ -1,23 +1,10 @@
 #include "chroma_resample.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace zdc {
 
 namespace {
-
-void Upsample(const uint8_t* source, size_t stride, int sourceWidth, int sourceHeight,
-              int width, int height, uint8_t* out) {
-  if (sourceWidth == 0 || sourceHeight == 0) {
-    std::memset(out, 128, static_cast<size_t>(width) * height);
-    return;
-  }
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = source + std::min(y / 2, sourceHeight - 1) * stride;
-    for (int x = 0; x < width; ++x) *out++ = row[std::min(x / 2, sourceWidth - 1)];
-  }
-}
 
 void Downsample(const uint8_t* source, int sourceWidth, int stepX, int stepY, int width, int height,
                 uint8_t* out) {
@@ -35,14 +22,6 @@ void Downsample(const uint8_t* source, int sourceWidth, int stepX, int stepY, in
 }
 
 }  // namespace
-
-void UpsampleYvu9To420(const Yvu9Picture& picture, uint8_t* cb, uint8_t* cr) {
-  const int width = (picture.width + 1) / 2, height = (picture.height + 1) / 2;
-  const int cw = picture.HasChroma() ? picture.ChromaWidth() : 0;
-  const int ch = picture.HasChroma() ? picture.ChromaHeight() : 0;
-  Upsample(picture.u, picture.chromaStride, cw, ch, width, height, cb);
-  Upsample(picture.v, picture.chromaStride, cw, ch, width, height, cr);
-}
 
 void DownsampleY4mTo410(const Y4mHeader& header, const Y4mFrame& frame, uint8_t* v, uint8_t* u) {
   const int width = header.width / 4, height = header.height / 4;

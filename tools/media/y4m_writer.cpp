@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "chroma_resample.h"
 #include "media_error.h"
+#include "picture_convert.h"
 
 namespace zdc {
 
@@ -54,16 +54,13 @@ void Y4mWriter::WritePicture(const Yvu9Picture& picture) {
     return;
   }
   if (header_.chroma != Y4mChroma::k420Jpeg) throw MediaError("pictures are written as C420jpeg or Cmono");
-  const size_t chroma = static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight();
-  cb_.resize(chroma);
-  cr_.resize(chroma);
-  UpsampleYvu9To420(picture, cb_.data(), cr_.data());
+  // The I420 conversion writes luma, Cb and Cr planes back to back.
+  const ptrdiff_t pitch = PackedPitch(PixelFormat::kI420, picture.width);
+  frame_.resize(SurfaceBytes(PixelFormat::kI420, picture.height, pitch, true));
+  ConvertPicture(picture, PixelFormat::kI420,
+                 SurfaceInBuffer(PixelFormat::kI420, frame_.data(), picture.height, pitch, true));
   out_.write("FRAME\n", 6);
-  for (int y = 0; y < picture.height; ++y) {
-    out_.write(reinterpret_cast<const char*>(picture.luma + y * picture.lumaStride), picture.width);
-  }
-  out_.write(reinterpret_cast<const char*>(cb_.data()), static_cast<std::streamsize>(chroma));
-  out_.write(reinterpret_cast<const char*>(cr_.data()), static_cast<std::streamsize>(chroma));
+  out_.write(reinterpret_cast<const char*>(frame_.data()), static_cast<std::streamsize>(frame_.size()));
   if (!out_) throw MediaError("write error");
 }
 

@@ -23,7 +23,9 @@ class Y4mWriter {
   // Writes one frame from packed planes (cb and cr ignored for mono).
   void WriteFrame(const uint8_t* y, const uint8_t* cb, const uint8_t* cr);
   // Writes a decoded 4:1:0 picture: its luma and, for a 4:2:0 stream, its
-  // chroma upsampled (UpsampleYvu9To420). The stream must be C420jpeg or
+  // chroma replicated to 4:2:0 (the I420 conversion of picture_convert.h,
+  // which keeps the chroma centred on its 4x4 luma block: C420jpeg siting).
+  // The stream must be C420jpeg or
   // Cmono and the picture must have the header's size.
   void WritePicture(const Yvu9Picture& picture);
 
@@ -32,7 +34,7 @@ class Y4mWriter {
  private:
   std::ostream& out_;
   Y4mHeader header_;
-  std::vector<uint8_t> cb_, cr_;
+  std::vector<uint8_t> frame_;  // a converted 4:2:0 picture
 };
 
 }  // namespace zdc

@@ -1,6 +1,5 @@
-// Colour conversion of decoded 4:1:0 pictures for viewing: ITU-R BT.601 with
-// limited-range input (luma 16..235, chroma 16..240 around 128) and full-range
-// 8-bit output.
+// Colour conversion of decoded 4:1:0 pictures for viewing (the PNG output):
+// the BT.601 mapping of bt601_fixed_point.h, in R, G, B byte order.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +12,10 @@ namespace zdc {
 // One pixel; the result is clamped to 0..255.
 void YCbCrToRgb(int y, int cb, int cr, uint8_t rgb[3]);
 
-// Interleaved RGB, 3 * width bytes per row at `stride`. Each chroma sample
-// covers its 4x4 luma block (pixel replication); columns and rows past the
-// last whole block use the last chroma column or row, and a picture without
-// chroma samples converts as if chroma were neutral (128).
+// Interleaved RGB, 3 * width bytes per row at `stride`: the RGB24 conversion
+// of picture_convert.h (chroma replicated over its 4x4 block, the last chroma
+// column and row repeated, neutral chroma without chroma samples) with red
+// and blue swapped.
 void Yvu9ToRgb(const Yvu9Picture& picture, uint8_t* rgb, size_t stride);
 
 // Grey levels for a luma-only picture: the same mapping as YCbCrToRgb with

@@ -1,0 +1,160 @@
+// The picture conversions, one check per output format, run with the kernel
+// table of every level that changes the format's row kernel: whole pictures
+// of every width from 1 to 67 and random wider ones, 1 to 13 rows, with and
+// without chroma, random or range-end samples, from decoder planes that end
+// against an inaccessible page (an empty chroma plane sits right behind one),
+// into padded destination planes inside guard bands (the first plane
+// sometimes bottom-up). Every destination byte must equal the portable
+// conversion's, and nothing outside the rows may change.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checkasm.h"
+
+namespace zdc::checkasm {
+namespace {
+
+struct Case {
+  PixelFormat format;
+  int width, height;
+  bool withChroma, bottomUp, rangeEnds;
+  int lumaPad, chromaPad;
+};
+
+Case MakeCase(PixelFormat format, Random& random, int trial) {
+  return {format, trial < 67 ? trial + 1 : random.Range(68, 700), random.Range(1, 13),
+          random.Chance(80), random.Chance(30), random.Chance(25), random.Range(0, 9),
+          random.Range(0, 5)};
+}
+
+// Bytes per row and rows of each destination plane.
+void PlaneSizes(const Case& c, int32_t rowBytes[3], int32_t rows[3]) {
+  const int w = c.width, h = c.height;
+  rowBytes[0] = static_cast<int32_t>(PackedPitch(c.format, w)), rows[0] = h;
+  rowBytes[1] = rowBytes[2] = rows[1] = rows[2] = 0;
+  switch (c.format) {
+    case PixelFormat::kYvu9:
+      if (c.withChroma) rowBytes[1] = rowBytes[2] = w / 4, rows[1] = rows[2] = h / 4;
+      break;
+    case PixelFormat::kYuv410p:
+      rowBytes[1] = rowBytes[2] = (w + 3) / 4, rows[1] = rows[2] = (h + 3) / 4;
+      break;
+    case PixelFormat::kYv12:
+    case PixelFormat::kI420:
+      rowBytes[1] = rowBytes[2] = (w + 1) / 2, rows[1] = rows[2] = (h + 1) / 2;
+      break;
+    case PixelFormat::kNv12: rowBytes[1] = 2 * ((w + 1) / 2), rows[1] = (h + 1) / 2; break;
+    default: break;
+  }
+}
+
+// A decoder plane of `rows` rows of `width` samples at `stride`, ending
+// against an inaccessible page; an empty one is one byte behind the page.
+std::unique_ptr<guarded::Input> DecoderPlane(int width, int rows, size_t stride, bool rangeEnds,
+                                             Random& random) {
+  const bool empty = rows <= 0 || width <= 0;
+  const size_t bytes = empty ? 1 : (static_cast<size_t>(rows) - 1) * stride + width;
+  auto plane = std::make_unique<guarded::Input>(
+      bytes, empty ? guarded::Input::kFlushStart : guarded::Input::kFlushEnd);
+  static const uint8_t kEnds[] = {0, 1, 15, 16, 128, 235, 240, 254, 255};
+  for (size_t i = 0; i < bytes; ++i)
+    plane->data()[i] = rangeEnds ? kEnds[random.Range(0, 8)] : static_cast<uint8_t>(random.Next32());
+  return plane;
+}
+
+Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial) {
+  Random random(seed);
+  const Case c = MakeCase(format, random, trial);
+  Yvu9Picture picture;
+  picture.width = c.width, picture.height = c.height;
+  picture.lumaStride = static_cast<size_t>(c.width + c.lumaPad);
+  picture.chromaStride = static_cast<size_t>(c.width / 4 + c.chromaPad);
+  auto luma = DecoderPlane(c.width, c.height, picture.lumaStride, c.rangeEnds, random);
+  auto v = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
+  auto u = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
+  picture.luma = luma->data();
+  if (c.withChroma) picture.v = v->data(), picture.u = u->data();
+
+  int32_t rowBytes[3], rows[3];
+  PlaneSizes(c, rowBytes, rows);
+  std::vector<guarded::Area> planes;
+  planes.reserve(3);
+  Surface surface;
+  for (int i = 0; i < 3 && rows[i] > 0 && rowBytes[i] > 0; ++i) {
+    const int32_t pitch = (rowBytes[i] + (random.Chance(50) ? 0 : random.Range(1, 24))) *
+                          (i == 0 && c.bottomUp ? -1 : 1);
+    uint8_t* origin;
+    planes.push_back(OutputPlane(rowBytes[i], rows[i], pitch, random, &origin));
+    surface.plane[i] = origin, surface.pitch[i] = pitch;
+  }
+  ConvertPictureWith(kernels.convert, picture, format, surface);
+  Outcome outcome;
+  for (size_t i = 0; i < planes.size(); ++i) {
+    if (!planes[i].Intact()) return {{}, "wrote outside plane " + std::to_string(i)};
+    const std::vector<uint8_t> bytes = planes[i].Allowed();
+    outcome.output.insert(outcome.output.end(), bytes.begin(), bytes.end());
+  }
+  return outcome;
+}
+
+void Describe(PixelFormat format, uint64_t seed, int trial) {
+  Random random(seed);
+  const Case c = MakeCase(format, random, trial);
+  std::printf("  %d x %d, %s, %s samples, pads %d/%d%s\n", c.width, c.height,
+              c.withChroma ? "with chroma" : "luma only", c.rangeEnds ? "range-end" : "random",
+              c.lumaPad, c.chromaPad, c.bottomUp ? ", first plane bottom-up" : "");
+}
+
+// A 1920 x 1080 picture into packed planes, per call.
+double Bench(PixelFormat format, const Kernels& kernels) {
+  constexpr int kWidth = 1920, kHeight = 1080;
+  std::vector<uint8_t> source(kWidth * kHeight * 9 / 8, 100);
+  const Yvu9Picture picture = DecoderOutputPicture(source.data(), kWidth, kHeight, true);
+  const ptrdiff_t pitch = PackedPitch(format, kWidth);
+  std::vector<uint8_t> out(SurfaceBytes(format, kHeight, pitch, true));
+  const Surface surface = SurfaceInBuffer(format, out.data(), kHeight, pitch, true);
+  return TimePerCall([&] { ConvertPictureWith(kernels.convert, picture, format, surface); }, 1);
+}
+
+template <PixelFormat kFormat>
+constexpr KernelCheck MakeCheck(const char* name, const void* (*variant)(const Kernels&)) {
+  return {name,
+          variant,
+          200,
+          [](const Kernels& k, uint64_t seed, int trial) { return Run(kFormat, k, seed, trial); },
+          [](uint64_t seed, int trial) { Describe(kFormat, seed, trial); },
+          [](const Kernels& k) { return Bench(kFormat, k); },
+          "1080p picture"};
+}
+
+template <typename Fn>
+const void* Pointer(Fn fn) {
+  return reinterpret_cast<const void*>(fn);
+}
+
+// Plane copies have no row kernel: checked once, with the portable table.
+const void* NoKernel(const Kernels&) { return nullptr; }
+
+}  // namespace
+
+// The chroma term kernel changes with the RGB row kernels.
+const KernelCheck kConvertChecks[8] = {
+    MakeCheck<PixelFormat::kYvu9>("convert_yvu9", NoKernel),
+    MakeCheck<PixelFormat::kYuv410p>("convert_yuv410p", NoKernel),
+    MakeCheck<PixelFormat::kNv12>(
+        "convert_nv12", [](const Kernels& k) { return Pointer(k.convert.interleaveChroma); }),
+    MakeCheck<PixelFormat::kYv12>(
+        "convert_yv12", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
+    MakeCheck<PixelFormat::kI420>(
+        "convert_i420", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
+    MakeCheck<PixelFormat::kYuy2>(
+        "convert_yuy2", [](const Kernels& k) { return Pointer(k.convert.packYuy2); }),
+    MakeCheck<PixelFormat::kRgb32>(
+        "convert_rgb32", [](const Kernels& k) { return Pointer(k.convert.rgb32Row); }),
+    MakeCheck<PixelFormat::kRgb24>(
+        "convert_rgb24", [](const Kernels& k) { return Pointer(k.convert.rgb24Row); }),
+};
+
+}  // namespace zdc::checkasm
