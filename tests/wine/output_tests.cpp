@@ -340,7 +340,7 @@ void TestRenderer() {
        difference);
   }
   g.control->Stop();
-  video->put_Visible(OAFALSE);
+  video->put_Visible(0);  // OAFALSE
   video->Release();
 }
 

@@ -17,6 +17,7 @@
 #include "frame_decoder.h"
 #include "frame_encoder.h"
 #include "picture.h"
+#include "yvu9_picture.h"
 
 namespace {
 
