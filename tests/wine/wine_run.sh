@@ -37,7 +37,8 @@ if [ "${ZDC_FRESH_PREFIX:-0}" = 1 ] && [ -d "$prefix" ]; then
   WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null
   rm -rf "$prefix"
 fi
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
+# No debugger on a crash: the program ends and its status says so.
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv,winedbg.exe="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed in $WINEPREFIX"; exit 1; }
 fi
