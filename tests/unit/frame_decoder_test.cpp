@@ -83,23 +83,6 @@ int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture
                         picture.stride());
 }
 
-TEST(FrameDecoder, SmallFramesWithoutBlocks) {
-  FrameDecoder decoder;
-  Prepare(decoder, 64, 64, true);
-  Picture picture(64, 64, true);
-  // A key frame whose luma plane carries no coefficients and no chroma.
-  const auto key = KeyFrame(50, {KeyPlane(2, {})});
-  ASSERT_EQ(key.size(), 24u);
-  EXPECT_EQ(Decode(decoder, key, picture), 24);
-  // Then a delta frame whose luma section is empty.
-  const auto delta = DeltaFrame(50, 1, {EmptySection()});
-  ASSERT_EQ(delta.size(), 36u);
-  EXPECT_EQ(Decode(decoder, delta, picture), 36);
-  // A delta frame with no section at all.
-  EXPECT_EQ(Decode(decoder, DeltaFrame(50, 2, {}), picture), 20);
-  EXPECT_EQ(picture.bytes(), std::vector<uint8_t>(picture.bytes().size(), 0));
-}
-
 TEST(FrameDecoder, DeltaChain) {
   struct Case {
     std::vector<int> indices;
