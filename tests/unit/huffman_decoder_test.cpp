@@ -19,7 +19,6 @@
 namespace zdc {
 namespace {
 
-using test::BitWriter;
 using test::HuffmanSectionWriter;
 
 struct alignas(16) Block {
