@@ -196,6 +196,20 @@ TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
   }
 }
 
+// Planes are padded to whole blocks by repeating their last column and row,
+// so a flat picture of any size comes back exactly.
+TEST(EncoderEdges, FlatPicturesOfAnySizeComeBackExactly) {
+  for (auto [width, height] : {std::pair{13, 11}, {1, 1}, {3, 5}, {31, 64}, {264, 24}}) {
+    EncoderOptions options;
+    options.quality = 100;
+    FrameEncoder encoder(width, height, options);
+    const zdc::Picture flat = zdc::Picture::Create(width, height, true, 100);
+    EncoderTestDecoder decoder(width, height, true);
+    EncodeAndCheck(encoder, decoder, flat);
+    EXPECT_TRUE(SamePicture(encoder.Reconstruction(), flat)) << width << "x" << height;
+  }
+}
+
 TEST(EncoderQuantizer, RoundsToNearestAndStaysWrapSafe) {
   struct Case {
     double coefficient;

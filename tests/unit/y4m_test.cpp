@@ -123,6 +123,13 @@ TEST(Y4mWriter, RoundTripsThroughTheReaderInEveryLayout) {
       {zdc::Y4mChroma::k444, 4, 2, 4 * 2},      {zdc::Y4mChroma::kMono, 9, 3, 0},
   };
   zdc_test::MediaTempDir dir;
+  for (auto [width, height] : {std::pair{0, 16}, {16, 0}, {-2, 16}}) {
+    zdc::Y4mHeader header;
+    header.width = width;
+    header.height = height;
+    std::ostringstream out;
+    EXPECT_EQ(Expect("must be positive", [&] { zdc::Y4mWriter writer(out, header); }), "") << width << "x" << height;
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(zdc::Y4mChromaTag(c.chroma));
     zdc::Y4mHeader header;
