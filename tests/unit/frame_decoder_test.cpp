@@ -50,23 +50,18 @@ DeltaSectionInput EmptySection() {
   return section;
 }
 
-class Picture {
- public:
-  Picture(int width, int height, bool chroma, int stride = 0)
-      : width_(width), height_(height), stride_(stride ? stride : width),
-        bytes_(static_cast<size_t>(height) * stride_ * (chroma ? 18 : 16) / 16, 0) {}
-  uint8_t* data() { return bytes_.data(); }
-  int stride() const { return stride_; }
-  uint8_t Luma(int x, int y) const { return bytes_[static_cast<size_t>(y) * stride_ + x]; }
+// The decoder's output: luma rows of `stride` bytes, then the V and U planes
+// at a quarter of the stride.
+struct Picture {
+  Picture(int w, int h, bool chroma, int s = 0)
+      : height(h), stride(s ? s : w), bytes(static_cast<size_t>(h) * stride * (chroma ? 18 : 16) / 16, 0) {}
+  uint8_t* data() { return bytes.data(); }
+  uint8_t Luma(int x, int y) const { return bytes[static_cast<size_t>(y) * stride + x]; }
   uint8_t Chroma(int plane, int x, int y) const {
-    const size_t lumaSize = static_cast<size_t>(height_) * stride_;
-    return bytes_[lumaSize + plane * (lumaSize / 16) + static_cast<size_t>(y) * (stride_ / 4) + x];
+    return bytes[static_cast<size_t>(height) * stride * (16 + plane) / 16 + static_cast<size_t>(y) * (stride / 4) + x];
   }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
-
- private:
-  int width_, height_, stride_;
-  std::vector<uint8_t> bytes_;
+  int height, stride;
+  std::vector<uint8_t> bytes;
 };
 
 // Sets the decoder up for `width` x `height`, quality 0.5.
@@ -80,7 +75,7 @@ int32_t Decode(FrameDecoder& decoder, const std::vector<uint8_t>& frame, Picture
   std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() ? frame.size() : 1]);
   if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
   return decoder.Decode(copy.get(), static_cast<uint32_t>(frame.size()), picture.data(),
-                        picture.stride());
+                        picture.stride);
 }
 
 TEST(FrameDecoder, DeltaChain) {
@@ -147,7 +142,6 @@ TEST(FrameDecoder, PlanesLandInTheOutputLayout) {
                                      FlatKeyPlane(chromaCols * chromaRows, 60, false),
                                      FlatKeyPlane(chromaCols * chromaRows, 200, false)});
     Picture picture(c.width, c.height, true, c.stride);
-    std::vector<uint8_t> before = picture.bytes();
     EXPECT_EQ(Decode(decoder, frame, picture), static_cast<int32_t>(frame.size()));
     for (int y = 0; y < c.height; ++y) {
       for (int x = 0; x < c.stride; ++x) {
