@@ -118,11 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
 // then writes them again for a following 28 or 57, so a decoder that starts
 // at any key frame agrees.
 TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
-  enum Picture { kMoving, kStill, kOneBlockPlus1, kOneBlockPlus4, kOneBlockWhite, kBlack, kWhite, kChecker };
+  enum Content { kMoving, kStill, kOneBlockPlus1, kOneBlockPlus4, kOneBlockWhite, kBlack, kWhite, kChecker };
   struct Step {
     int quality;
     bool requestKey;
-    Picture picture;
+    Content content;
     uint16_t header, frameIndex;
     int codedLuma;  // -1: any
   };
@@ -162,15 +162,15 @@ TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
       for (size_t f = 0; f < c.steps.size(); ++f) {
         const Step& step = c.steps[f];
         SCOPED_TRACE(testing::Message() << "frame " << f);
-        zdc::Picture picture = MakeTestPicture(width, height, true, step.picture == kMoving ? static_cast<int>(f) : 0);
+        Picture picture = MakeTestPicture(width, height, true, step.content == kMoving ? static_cast<int>(f) : 0);
         for (int32_t y = 0; y < height; ++y) {
           for (int32_t x = 0; x < width; ++x) {
             uint8_t& p = picture.luma[static_cast<size_t>(y) * width + x];
             const bool inBlock = x >= 40 && x < 48 && y >= 16 && y < 24;
-            if (step.picture == kOneBlockPlus1 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 1));
-            if (step.picture == kOneBlockPlus4 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 4));
-            if (step.picture == kOneBlockWhite && inBlock) p = 255;
-            if (step.picture >= kBlack) p = step.picture == kBlack ? 0 : step.picture == kWhite ? 255 : (x + y) % 2 * 255;
+            if (step.content == kOneBlockPlus1 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 1));
+            if (step.content == kOneBlockPlus4 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 4));
+            if (step.content == kOneBlockWhite && inBlock) p = 255;
+            if (step.content >= kBlack) p = step.content == kBlack ? 0 : step.content == kWhite ? 255 : (x + y) % 2 * 255;
           }
         }
         encoder.SetQuality(step.quality);
@@ -203,7 +203,7 @@ TEST(EncoderEdges, FlatPicturesOfAnySizeComeBackExactly) {
     EncoderOptions options;
     options.quality = 100;
     FrameEncoder encoder(width, height, options);
-    const zdc::Picture flat = zdc::Picture::Create(width, height, true, 100);
+    const Picture flat = zdc::Picture::Create(width, height, true, 100);
     EncoderTestDecoder decoder(width, height, true);
     EncodeAndCheck(encoder, decoder, flat);
     EXPECT_TRUE(SamePicture(encoder.Reconstruction(), flat)) << width << "x" << height;
