@@ -119,13 +119,6 @@ TEST(LzwMask, Examples) {
   }
 }
 
-TEST(LzwMask, OutputStopsAtCapacity) {
-  const Bytes data = PackLzw({256, 65, 259, 260, 257});  // six bytes
-  MaskBuffer mask(4);
-  EXPECT_EQ(DecodeLzw(data, 0, static_cast<uint32_t>(data.size()), mask), 4u);
-  EXPECT_TRUE(mask.RestUntouched(4));
-}
-
 TEST(LzwMask, FullDictionaryTakesNoEntries) {
   // 3838 single-byte codes define entries 259..4095; later codes add nothing,
   // so entry 4095 keeps its string: the last two bytes before it.
