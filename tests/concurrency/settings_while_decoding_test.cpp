@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <set>
 #include <thread>
 #include <vector>
@@ -16,165 +15,109 @@
 #include "encoder_test_pictures.h"
 #include "frame_decoder.h"
 #include "frame_encoder.h"
-#include "picture.h"
 
 namespace zdc {
 namespace {
 
-constexpr int kFrames = 64;
-constexpr int kKeyInterval = 16;
+constexpr int kFrames = 64, kKeyInterval = 16;
 constexpr int kConcurrentFrames = 48;  // then the key frame that starts the rest
 
-struct StreamCase {
-  int32_t width;
-  int32_t height;
+struct Stream {
+  int32_t width, height;
   bool withChroma;
-  const char* routes;  // what the size exercises in the frame driver
-};
-
-const StreamCase kCases[] = {
-    {100, 68, true, "luma through its own plane, chroma through the scratch planes"},
-    {96, 64, true, "every plane straight into the output"},
-    {72, 40, false, "luma only, straight into the output"},
+  std::vector<std::vector<uint8_t>> frames;
+  int32_t Stride() const { return width + 12; }
+  size_t OutputBytes() const { return static_cast<size_t>(height) * Stride() * (withChroma ? 18 : 16) / 16; }
 };
 
 // Coefficient codings alternate frame by frame, masks take whichever storage
 // is smallest.
-std::vector<std::vector<uint8_t>> EncodeStream(const StreamCase& c) {
+Stream Encode(int32_t width, int32_t height, bool withChroma) {
   EncoderOptions options;
-  options.fourcc = c.withChroma ? kFourccQzv2 : kFourccQzv3;
-  options.quality = 50;
+  options.fourcc = withChroma ? kFourccQzv2 : kFourccQzv3;
   options.keyInterval = kKeyInterval;
-  FrameEncoder encoder(c.width, c.height, options);
-  std::vector<std::vector<uint8_t>> frames;
+  FrameEncoder encoder(width, height, options);
+  Stream stream{width, height, withChroma, {}};
   for (int i = 0; i < kFrames; ++i) {
     encoder.SetCoder(i % 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
-    frames.push_back(
-        encoder.EncodeFrame(test::MakeTestPicture(c.width, c.height, c.withChroma, i)));
+    stream.frames.push_back(encoder.EncodeFrame(test::MakeTestPicture(width, height, withChroma, i)));
   }
-  return frames;
+  return stream;
 }
 
-class Output {
- public:
-  explicit Output(const StreamCase& c) : stride_(c.width + 12) {
-    const size_t luma = static_cast<size_t>(c.height) * stride_;
-    bytes_.assign(c.withChroma ? luma + 2 * (luma / 16) : luma, 0);
+struct Decoder {
+  Decoder(const Stream& s, bool denoise, bool displayMask) : stream(s), output(s.OutputBytes(), 0) {
+    EXPECT_EQ(decoder.SetSize(s.width, s.height, s.withChroma), 0u);
+    EXPECT_EQ(decoder.SetQuality(0.5), 0u);
+    decoder.SetDenoise(denoise);
+    decoder.SetDisplayMask(displayMask);
   }
-  uint8_t* data() { return bytes_.data(); }
-  int32_t stride() const { return stride_; }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
-
- private:
-  int32_t stride_;
-  std::vector<uint8_t> bytes_;
-};
-
-void Prepare(FrameDecoder& decoder, const StreamCase& c) {
-  ASSERT_EQ(decoder.SetSize(c.width, c.height, c.withChroma), 0u);
-  ASSERT_EQ(decoder.SetQuality(0.5), 0u);
-}
-
-// What the property page does, over and over until told to stop: Apply
-// (quality, then both switches) and the refresh after each frame (quality
-// and switches read back).
-class PropertyPage {
- public:
-  explicit PropertyPage(FrameDecoder& decoder) : decoder_(decoder) {}
-
-  void Run(std::atomic<bool>& started, const std::atomic<bool>& stop) {
-    static const double kQualities[] = {0.25, 0.5, 0.75, 0.29, 1.0, 0.0};
-    for (uint32_t round = 0; !stop.load(std::memory_order_acquire) || round < 8; ++round) {
-      const double quality = kQualities[round % 6];
-      if (decoder_.SetQuality(quality) != 0) ++failures_;
-      if (decoder_.SetQuality(round % 2 ? 1.5 : -0.25) != 87) ++failures_;
-      const bool displayMask = round % 4 >= 2, denoise = round % 2 == 1;
-      decoder_.SetDisplayMask(displayMask);
-      decoder_.SetDenoise(denoise);
-      qualitiesSeen_.insert(decoder_.QualityHundredths());
-      // Only the page changes the switches, so they read back as it set them.
-      if (decoder_.GetDenoise() != denoise || decoder_.GetDisplayMask() != displayMask) ++failures_;
-      started.store(true, std::memory_order_release);
-      ++rounds_;
-    }
+  int32_t Decode(int i) {
+    const auto& frame = stream.frames[i];
+    return decoder.Decode(frame.data(), static_cast<uint32_t>(frame.size()), output.data(), stream.Stride());
   }
-
-  int Failures() const { return failures_; }
-  const std::set<uint16_t>& QualitiesSeen() const { return qualitiesSeen_; }
-  uint32_t Rounds() const { return rounds_; }
-
- private:
-  FrameDecoder& decoder_;
-  int failures_ = 0;
-  std::set<uint16_t> qualitiesSeen_;
-  uint32_t rounds_ = 0;
+  const Stream& stream;
+  FrameDecoder decoder;
+  std::vector<uint8_t> output;
 };
 
 TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrames) {
-  for (const StreamCase& c : kCases) {
-    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << ": " << c.routes);
-    const std::vector<std::vector<uint8_t>> frames = EncodeStream(c);
-
+  // Luma through its own plane and chroma through the scratch planes; every
+  // plane straight into the output; luma only.
+  for (const Stream& stream : {Encode(100, 68, true), Encode(96, 64, true), Encode(72, 40, false)}) {
+    SCOPED_TRACE(testing::Message() << stream.width << "x" << stream.height);
     // Byte counts do not depend on the switches or on a quality set between
     // frames (each header brings its own), so a quiet decoder gives them.
     std::vector<int32_t> expected;
-    {
-      FrameDecoder quiet;
-      Prepare(quiet, c);
-      Output output(c);
-      for (const auto& frame : frames) {
-        expected.push_back(quiet.Decode(frame.data(), static_cast<uint32_t>(frame.size()),
-                                        output.data(), output.stride()));
-        ASSERT_NE(expected.back(), 0);
-      }
+    Decoder quiet(stream, false, false);
+    for (int i = 0; i < kFrames; ++i) {
+      expected.push_back(quiet.Decode(i));
+      ASSERT_NE(expected.back(), 0);
     }
-
-    FrameDecoder decoder;
-    Prepare(decoder, c);
-    Output output(c);
-    PropertyPage page(decoder);
+    Decoder busy(stream, false, false);
+    FrameDecoder& decoder = busy.decoder;
     std::atomic<bool> started{false}, stop{false};
-    std::thread ui([&] { page.Run(started, stop); });
+    int failures = 0;
+    uint32_t rounds = 0;
+    std::set<uint16_t> qualitiesSeen;
+    // What the page does until told to stop: Apply (quality, then both
+    // switches) and the refresh after each frame (everything read back).
+    std::thread ui([&] {
+      static const double kQualities[] = {0.25, 0.5, 0.75, 0.29, 1.0, 0.0};
+      for (; !stop.load(std::memory_order_acquire) || rounds < 8; ++rounds) {
+        if (decoder.SetQuality(kQualities[rounds % 6]) != 0) ++failures;
+        if (decoder.SetQuality(rounds % 2 ? 1.5 : -0.25) != 87) ++failures;
+        const bool displayMask = rounds % 4 >= 2, denoise = rounds % 2 == 1;
+        decoder.SetDisplayMask(displayMask);
+        decoder.SetDenoise(denoise);
+        qualitiesSeen.insert(decoder.QualityHundredths());
+        // Only the page changes the switches, so they read back as it set them.
+        if (decoder.GetDenoise() != denoise || decoder.GetDisplayMask() != displayMask) ++failures;
+        started.store(true, std::memory_order_release);
+      }
+    });
     while (!started.load(std::memory_order_acquire)) std::this_thread::yield();
     std::vector<int32_t> results;
-    for (int i = 0; i < kConcurrentFrames; ++i) {
-      results.push_back(decoder.Decode(frames[i].data(), static_cast<uint32_t>(frames[i].size()),
-                                       output.data(), output.stride()));
-    }
+    for (int i = 0; i < kConcurrentFrames; ++i) results.push_back(busy.Decode(i));
     stop.store(true, std::memory_order_release);
     ui.join();
-
-    EXPECT_EQ(page.Failures(), 0)
-        << "a quality in [0, 1] is accepted, one outside refused; switches read back as set";
-    EXPECT_GE(page.Rounds(), 8u);
-    EXPECT_EQ(results,
-              std::vector<int32_t>(expected.begin(), expected.begin() + kConcurrentFrames));
-    for (uint16_t seen : page.QualitiesSeen()) {
-      EXPECT_TRUE(std::set<uint16_t>({25, 50, 75, 28, 100, 0}).count(seen))
-          << "quality read back: " << seen;
+    EXPECT_EQ(failures, 0) << "a quality in [0, 1] is accepted, one outside refused; switches read back as set";
+    EXPECT_EQ(results, std::vector<int32_t>(expected.begin(), expected.begin() + kConcurrentFrames));
+    for (uint16_t seen : qualitiesSeen) {
+      EXPECT_TRUE(std::set<uint16_t>({25, 50, 75, 28, 100, 0}).count(seen)) << "quality read back: " << seen;
     }
-
     // The page is done: from the next key frame on, the pictures are those of
     // a decoder that had these settings all along.
     for (const bool denoise : {true, false}) {
       decoder.SetDenoise(denoise);
       decoder.SetDisplayMask(!denoise);
-      FrameDecoder reference;
-      Prepare(reference, c);
-      reference.SetDenoise(denoise);
-      reference.SetDisplayMask(!denoise);
-      Output referenceOutput(c);
+      Decoder reference(stream, denoise, !denoise);
       const int first = denoise ? kConcurrentFrames : kConcurrentFrames - kKeyInterval;
       for (int i = first; i < first + kKeyInterval; ++i) {
-        SCOPED_TRACE(::testing::Message() << "frame " << i << (denoise ? " denoise" : " mask"));
-        const auto& frame = frames[i];
-        ASSERT_EQ(decoder.Decode(frame.data(), static_cast<uint32_t>(frame.size()), output.data(),
-                                 output.stride()),
-                  expected[i]);
-        ASSERT_EQ(reference.Decode(frame.data(), static_cast<uint32_t>(frame.size()),
-                                   referenceOutput.data(), referenceOutput.stride()),
-                  expected[i]);
-        ASSERT_EQ(output.bytes(), referenceOutput.bytes());
+        SCOPED_TRACE(testing::Message() << "frame " << i << (denoise ? " denoise" : " mask"));
+        ASSERT_EQ(busy.Decode(i), expected[i]);
+        ASSERT_EQ(reference.Decode(i), expected[i]);
+        ASSERT_EQ(busy.output, reference.output);
       }
     }
   }

@@ -1,7 +1,7 @@
 #include "media_temp_dir.h"
 
-#include <atomic>
-#include <chrono>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,18 +10,9 @@
 namespace zdc_test {
 
 MediaTempDir::MediaTempDir() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path candidate =
-        base / ("zdc_media_" + std::to_string(stamp) + "_" + std::to_string(counter++));
-    if (std::filesystem::create_directory(candidate)) {
-      path_ = candidate.string();
-      return;
-    }
-  }
-  throw std::runtime_error("cannot create a temporary folder");
+  std::string pattern = (std::filesystem::temp_directory_path() / "zdc_media_XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+  path_ = pattern;
 }
 
 MediaTempDir::~MediaTempDir() {

@@ -20,12 +20,12 @@ void HuffmanSectionWriter::PutDc(int difference) {
   int size = 0;
   while ((1 << size) <= magnitude) ++size;
   const DcSizeCode& code = luminance_ ? kDcSizeLuminance[size] : kDcSizeChrominance[size];
-  bits_.Put(code.code, code.length);
+  Put(code.code, code.length);
   Consume(code.length);
   if (size) {
     const uint32_t value = difference > 0 ? static_cast<uint32_t>(difference)
                                           : static_cast<uint32_t>(difference + (1 << size) - 1);
-    bits_.Put(value, size);
+    Put(value, size);
     Consume(size);
   }
 }
@@ -36,24 +36,24 @@ void HuffmanSectionWriter::PutAc(int run, int level) {
   const int magnitude = std::abs(level);
   for (const DctCoeffCode& code : kDctCoeffNext) {
     if (code.run == run && code.level == magnitude) {
-      bits_.Put(code.code, code.length);
-      bits_.PutBit(level < 0);
+      Put(code.code, code.length);
+      Put(level < 0, 1);
       Consume(code.length + 1);
       return;
     }
   }
-  bits_.Put(kEscapeCode, kEscapeLength);
-  bits_.Put(static_cast<uint32_t>(run), 6);
+  Put(kEscapeCode, kEscapeLength);
+  Put(static_cast<uint32_t>(run), 6);
   if (magnitude < 128) {
-    bits_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
+    Put(static_cast<uint32_t>(level) & 0xFF, 8);
     Consume(20);
   } else if (level > 0) {
-    bits_.Put(0x00, 8);
-    bits_.Put(static_cast<uint32_t>(level), 8);
+    Put(0x00, 8);
+    Put(static_cast<uint32_t>(level), 8);
     Consume(28);
   } else {
-    bits_.Put(0x80, 8);
-    bits_.Put(static_cast<uint32_t>(level + 256), 8);
+    Put(0x80, 8);
+    Put(static_cast<uint32_t>(level + 256), 8);
     Consume(28);
   }
 }
@@ -71,7 +71,7 @@ void HuffmanSectionWriter::Block(int dcDifference, const std::vector<std::pair<i
     position += run + 1;
   }
   if (position == 63) {
-    bits_.Put(0x2, 2);  // the decoder skips these two bits without a check
+    Put(0x2, 2);  // the decoder skips these two bits without a check
     Consume(2);
   } else {
     EndOfBlock();
@@ -80,20 +80,21 @@ void HuffmanSectionWriter::Block(int dcDifference, const std::vector<std::pair<i
 
 void HuffmanSectionWriter::RawAc(uint32_t bits, int count) {
   Check();
-  bits_.Put(bits, count);
+  Put(bits, count);
   Consume(count);
 }
 
 void HuffmanSectionWriter::EndOfBlock() {
   Check();
-  bits_.Put(kEndOfBlockCode, kEndOfBlockLength);
+  Put(kEndOfBlockCode, kEndOfBlockLength);
   Consume(kEndOfBlockLength);
 }
 
 std::vector<uint8_t> HuffmanSectionWriter::Finish() const {
-  std::vector<uint8_t> out = bits_.Words();
   // Every bit used lies in the words the decoder loaded, so this only pads.
-  out.resize(readOffset_, 0);
+  std::vector<uint8_t> out(std::max<size_t>(readOffset_, (bits_.size() + 31) / 32 * 4), 0);
+  for (size_t i = 0; i < bits_.size(); ++i) out[i / 8] |= static_cast<uint8_t>((bits_[i] == '1') << (7 - i % 8));
+  out.resize(readOffset_);
   out.push_back(0xED);
   return out;
 }
@@ -106,6 +107,15 @@ std::vector<uint8_t> KeyPlane(uint8_t coder, const std::vector<uint8_t>& stream)
 }
 
 namespace {
+
+void PutLe16(std::vector<uint8_t>& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+void PutLe32(std::vector<uint8_t>& out, uint32_t value) {
+  PutLe16(out, value & 0xFFFF);
+  PutLe16(out, value >> 16);
+}
 
 std::vector<uint8_t> Header(uint16_t quality, uint16_t frameIndex, const uint32_t sizes[3]) {
   std::vector<uint8_t> out = {'T', 'E', 'S', 'T'};

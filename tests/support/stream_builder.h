@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "bit_writer.h"
+#include <string>
 
 namespace zdc::test {
 
@@ -44,7 +44,10 @@ class HuffmanSectionWriter {
   void PutAc(int run, int level);
 
   bool luminance_;
-  BitWriter bits_;
+  void Put(uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bits_ += (value >> i & 1) ? '1' : '0';
+  }
+  std::string bits_;  // the stream so far, one character per bit
   uint32_t consumed_ = 0;   // bits used since the last word load, as the decoder counts them
   uint32_t readOffset_ = 8;
 };

@@ -7,24 +7,6 @@
 namespace zdc {
 namespace {
 
-TEST(CpuFeatures, ProbeIsStableAndConsistent) {
-  const CpuFeatures features = ProbeCpuFeatures();
-  EXPECT_EQ(ProbeCpuFeatures(), features) << "cached for the process";
-  EXPECT_EQ(features & ~0x3F, 0) << "no other bits are ever set";
-  if (features & kCpuSse) {
-    EXPECT_TRUE(features & kCpuIntegerSse);
-  }
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  EXPECT_EQ((features & kCpuSse2) != 0, __builtin_cpu_supports("sse2") != 0);
-  EXPECT_EQ((features & kCpuSse) != 0, __builtin_cpu_supports("sse") != 0);
-  EXPECT_EQ((features & kCpuMmx) != 0, __builtin_cpu_supports("mmx") != 0);
-  EXPECT_EQ((features & kCpuAvx2) != 0, __builtin_cpu_supports("avx2") != 0);
-#else
-  EXPECT_EQ(features, 0);
-#endif
-}
-
 TEST(CpuFeatures, TheMaskLimitsWhatDecodersSee) {
   const CpuFeatures before = EffectiveCpuFeatures();
   SetCpuFeatureMask(0);
@@ -102,20 +84,6 @@ TEST(DecoderSetup, AlignedSizesAndMaskBuffer) {
     EXPECT_EQ(decoder.MaskBufferBytes(), c.maskBytes);
     EXPECT_EQ(decoder.HasChroma(), c.chroma);
   }
-}
-
-TEST(DecoderSetup, SwitchesSurviveResizing) {
-  FrameDecoder decoder;
-  decoder.SetDenoise(true);
-  decoder.SetDisplayMask(true);
-  ASSERT_EQ(decoder.SetSize(64, 64, true), 0u);
-  ASSERT_EQ(decoder.SetSize(32, 32, false), 0u);
-  EXPECT_TRUE(decoder.GetDenoise());
-  EXPECT_TRUE(decoder.GetDisplayMask());
-  decoder.SetDenoise(0);
-  EXPECT_EQ(decoder.GetDenoise(), 0);
-  decoder.SetDenoise(-7);
-  EXPECT_EQ(decoder.GetDenoise(), -7) << "stored as given, not reduced to 0 or 1";
 }
 
 TEST(DecoderSetup, RefusesSizesItCannotHold) {

@@ -1,5 +1,6 @@
-// The Huffman coefficient decoder: DC prediction, every AC code and escape
-// form, run limits, the read schedule and the end-of-section byte.
+// The Huffman coefficient decoder: escape forms, failures, the read schedule
+// and the end-of-section byte; the encoder's streams read back; the code
+// table against the shared reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,16 +8,17 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include "coefficient_block.h"
 #include "huffman_decoder.h"
+#include "huffman_encoder.h"
 #include "huffman_tables.h"
 #include "stream_builder.h"
 
 namespace zdc {
 namespace {
 
-using test::BitWriter;
 using test::HuffmanSectionWriter;
 
 struct alignas(16) Block {
@@ -42,46 +44,6 @@ class HuffmanDecoding : public ::testing::Test {
   HuffmanDecoder decoder_;
 };
 
-TEST_F(HuffmanDecoding, DcPrediction) {
-  struct Case {
-    bool luminance, delta;
-    std::vector<int> differences;
-    std::vector<int16_t> dc;
-  };
-  const Case cases[] = {
-      {true, false, {0}, {128}},
-      {true, false, {5, -3}, {123, 126}},      // the difference is subtracted
-      {false, false, {255, -255, 1}, {-127, 128, 127}},
-      {true, true, {5, 0, -200}, {-5, 0, 200}},  // delta sections are not predicted
-      {false, true, {-1}, {1}},
-  };
-  for (const Case& c : cases) {
-    HuffmanSectionWriter writer(c.luminance);
-    for (int d : c.differences) writer.Block(d);
-    Begin(writer.Finish(), c.luminance, c.delta);
-    for (size_t i = 0; i < c.dc.size(); ++i) {
-      const Block b = Next();
-      EXPECT_EQ(b.v[0], c.dc[i]) << "block " << i;
-      for (int k = 1; k < 64; ++k) EXPECT_EQ(b.v[k], 0);
-    }
-  }
-}
-
-TEST_F(HuffmanDecoding, EveryRunLevelCodeLandsOnItsScanPosition) {
-  for (const DctCoeffCode& code : kDctCoeffNext) {
-    for (int sign : {1, -1}) {
-      HuffmanSectionWriter writer(true);
-      writer.Block(0, {{code.run, sign * code.level}});
-      Begin(writer.Finish(), true, true);
-      const Block b = Next();
-      for (int k = 0; k < 64; ++k) {
-        const int expected = k == kZigzag[1 + code.run] ? sign * code.level : 0;
-        ASSERT_EQ(b.v[k], expected) << "run " << int{code.run} << " level " << int{code.level};
-      }
-    }
-  }
-}
-
 TEST_F(HuffmanDecoding, EscapeForms) {
   struct Case {
     uint32_t bits;  // the 8 or 16 bits after the run
@@ -104,16 +66,6 @@ TEST_F(HuffmanDecoding, EscapeForms) {
     EXPECT_EQ(b.v[kZigzag[5]], c.level) << std::hex << c.bits;
     EXPECT_EQ(Next().v[kZigzag[1]], 2) << "the next block starts right after the escape";
   }
-}
-
-TEST_F(HuffmanDecoding, PositionSixtyThreeEndsTheBlockAndSkipsTwoBits) {
-  HuffmanSectionWriter writer(true);
-  writer.Block(0, {{62, 1}});  // scan position 63
-  writer.Block(0, {{0, 7}});
-  Begin(writer.Finish(), true, true);
-  const Block b = Next();
-  EXPECT_EQ(b.v[kZigzag[63]], 1);
-  EXPECT_EQ(Next().v[1], 7);
 }
 
 // Runs of short codes, which the decoder takes two at a time, blocks that end
@@ -189,16 +141,6 @@ TEST_F(HuffmanDecoding, FailuresKeepTheStateOfTheLastGoodBlock) {
   }
 }
 
-TEST_F(HuffmanDecoding, BeginSectionLoadsEightBytesBigEndian) {
-  // The first byte is the most significant: 0000 0001 starts with the
-  // luminance DC size code 00 (size 1) and the value bit 0, so d = -1.
-  Begin({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0, 0, 0, 0, 0, 0, 0, 0}, true, true);
-  EXPECT_EQ(offset_, 8u);
-  Block b;
-  decoder_.DecodeBlock(b.v);
-  EXPECT_EQ(b.v[0], 1);
-}
-
 TEST_F(HuffmanDecoding, EndSectionFindsTheEndByte) {
   struct Case {
     int endAt;  // bytes after the read offset; -1 for none
@@ -214,23 +156,66 @@ TEST_F(HuffmanDecoding, EndSectionFindsTheEndByte) {
   }
 }
 
-TEST_F(HuffmanDecoding, ReadsPastTheSampleAreFaults) {
-  HuffmanSectionWriter writer(true);
-  for (int i = 0; i < 20; ++i) writer.Block(i % 2 ? 3 : -3, {{0, 1}, {1, -1}});
-  std::vector<uint8_t> stream = writer.Finish();
-  // Cut at every length: either the whole section decodes and ends, or a
-  // read past the end raises the fault; nothing else may happen.
-  for (size_t cut = 0; cut <= stream.size(); ++cut) {
-    std::vector<uint8_t> part(stream.begin(), stream.begin() + cut);
-    bool faulted = false;
-    try {
-      Begin(part, true, false);
-      for (int i = 0; i < 20; ++i) ASSERT_TRUE(decoder_.DecodeBlock(Block().v));
-      decoder_.EndSection();
-    } catch (const SampleOverrun&) {
-      faulted = true;
+// The encoder's streams read back block for block, the end byte right at
+// the read offset; values the code cannot carry are refused.
+TEST(HuffmanEncoding, TheDecoderReadsBackEveryBlockAndFindsTheEndByte) {
+  std::mt19937 random(2024);
+  auto level = [&random](int limit) {
+    int value = 0;
+    while (value == 0) value = static_cast<int>(random() % (2 * limit + 1)) - limit;
+    return static_cast<int16_t>(value);
+  };
+  for (int config = 0; config < 4; ++config) {
+    const bool luminance = config & 1, delta = config & 2;
+    for (int length : {1, 2, 7, 300}) {
+      SCOPED_TRACE(testing::Message() << "luminance " << luminance << " delta " << delta << " blocks " << length);
+      std::vector<Block> blocks(length);
+      int previousDc = 128;
+      for (Block& b : blocks) {
+        std::fill(std::begin(b.v), std::end(b.v), int16_t{0});
+        const int step = static_cast<int>(random() % 511) - 255;
+        b.v[0] = static_cast<int16_t>(delta ? step : std::clamp(previousDc + step, -300, 600));
+        previousDc = b.v[0];
+        switch (random() % 5) {
+          case 0: break;  // DC only
+          case 1: for (int i = 0; i < 5; ++i) b.v[kZigzag[1 + random() % 12]] = level(3); break;
+          case 2: for (int i = 0; i < 6; ++i) b.v[kZigzag[1 + random() % 63]] = level(255); break;
+          case 3: for (int p = 1; p < 64; ++p) b.v[kZigzag[p]] = level(255); break;
+          default:  // ends exactly at position 63
+            b.v[kZigzag[63]] = level(40);
+            for (int i = 0; i < 3; ++i) b.v[kZigzag[1 + random() % 62]] = level(20);
+        }
+      }
+      HuffmanEncoder encoder;
+      encoder.BeginSection(luminance, delta);
+      for (const Block& b : blocks) encoder.EncodeBlock(b.v);
+      const std::vector<uint8_t> stream = encoder.Finish();
+      const SampleView sample(stream.data(), static_cast<uint32_t>(stream.size()));
+      uint32_t readOffset = 0;
+      HuffmanDecoder decoder;
+      decoder.BeginSection(sample, &readOffset, luminance, delta);
+      for (int i = 0; i < length; ++i) {
+        Block decoded;
+        ASSERT_TRUE(decoder.DecodeBlock(decoded.v)) << "block " << i;
+        ASSERT_TRUE(std::equal(decoded.v, decoded.v + 64, blocks[i].v)) << "block " << i;
+      }
+      EXPECT_EQ(readOffset, stream.size() - 1) << "the end byte is not at the read offset";
+      EXPECT_EQ(stream.back(), 0xED);
     }
-    EXPECT_EQ(faulted, cut < stream.size()) << "cut at " << cut;
+  }
+  struct Refused {
+    bool delta;
+    int index;
+    int16_t value;
+  } const refused[] = {{true, 5, 256}, {false, 5, -256}, {false, 0, 384}, {false, 0, -128}, {true, 0, 256}};
+  for (const Refused& r : refused) {
+    Block b;
+    std::fill(std::begin(b.v), std::end(b.v), int16_t{0});
+    b.v[0] = r.delta ? 0 : 128;
+    b.v[r.index] = r.value;
+    HuffmanEncoder encoder;
+    encoder.BeginSection(true, r.delta);
+    EXPECT_THROW(encoder.EncodeBlock(b.v), std::out_of_range) << r.index << " " << r.value;
   }
 }
 

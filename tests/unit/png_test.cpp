@@ -1,6 +1,7 @@
-// PNG output: file structure checked by an independent parser (CRCs, zlib
-// header, Adler-32, stored blocks), pixel values of the colour conversion,
-// and the checksums against published values.
+// PNG output: the file read back by an independent parser, the colour
+// conversion, the checksums against published values, and the names of
+// picture sequences.
+#include "png_name_pattern.h"
 #include "png_writer.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "checksums.h"
+#include "media_error.h"
 #include "media_png_parser.h"
 #include "media_temp_dir.h"
 #include "ycbcr_to_rgb.h"
@@ -63,21 +65,6 @@ TEST(PngWriterTest, StructureAndPixelsSurviveAnIndependentParser) {
   }
 }
 
-TEST(PngWriterTest, InspectorCatchesDamage) {
-  const uint8_t pixel[3] = {1, 2, 3};
-  const std::vector<uint8_t> good = zdc::EncodePng(1, 1, zdc::PngColor::kRgb, pixel, 3);
-  zdc_test::PngImage image;
-  ASSERT_EQ(zdc_test::InspectPng(good, &image), "");
-  // A flipped pixel byte breaks the IDAT CRC; with the CRC fixed it would
-  // still break the Adler-32, which is what the checks are for.
-  for (size_t at : {size_t{12}, good.size() - 20}) {
-    std::vector<uint8_t> bad = good;
-    bad[at] ^= 1;
-    zdc_test::PngImage ignored;
-    EXPECT_NE(zdc_test::InspectPng(bad, &ignored), "") << at;
-  }
-}
-
 TEST(PngWriterTest, WritesFiles) {
   zdc_test::MediaTempDir dir;
   const uint8_t gray[4] = {0, 64, 128, 255};
@@ -106,25 +93,47 @@ TEST(PngColourTest, Bt601LimitedRange) {
   }
 }
 
-// The first chroma plane is V (Cr), the second U (Cb); each sample covers a
-// 4x4 block; grey output matches the colour output with neutral chroma.
-TEST(PngColourTest, PlaneOrderReplicationAndGrey) {
-  const int width = 6, height = 5;  // one chroma sample; the edge reuses it
-  std::vector<uint8_t> buffer(zdc::DecoderOutputBytes(width, height, true), 126);
-  const zdc::Yvu9Picture picture = zdc::DecoderOutputPicture(buffer.data(), width, height, true);
-  buffer[picture.v - buffer.data()] = 240;  // strong red
-  buffer[picture.u - buffer.data()] = 128;
-  std::vector<uint8_t> rgb(width * height * 3);
-  zdc::Yvu9ToRgb(picture, rgb.data(), width * 3);
-  for (int i = 0; i < width * height; ++i) {
-    EXPECT_GT(rgb[i * 3], 200) << i;
-    EXPECT_LT(rgb[i * 3 + 2], 140) << i;
+TEST(PngNamePatternTest, ValidPatterns) {
+  const struct Case {
+    const char* pattern;
+    uint64_t number;
+    const char* name;
+  } cases[] = {
+      {"out_%04d.png", 7, "out_0007.png"},   {"out_%d.png", 12, "out_12.png"},
+      {"%d", 1, "1"},                        {"f%3u.png", 5, "f  5.png"},
+      {"100%%_%i.png", 3, "100%_3.png"},     {"a%02d", 12345, "a12345"},
+      {"dir/%06d_%%.png", 1, "dir/000001_%.png"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(zdc::PngNamePattern::FromPattern(c.pattern).Name(c.number), c.name) << c.pattern;
   }
-  std::vector<uint8_t> gray(width * height);
-  zdc::LumaToGray(zdc::DecoderOutputPicture(buffer.data(), width, height, false), gray.data(), width);
-  uint8_t neutral[3];
-  zdc::YCbCrToRgb(126, 128, 128, neutral);
-  for (uint8_t g : gray) EXPECT_EQ(g, neutral[0]);
+}
+
+TEST(PngNamePatternTest, RejectedPatterns) {
+  const struct Case {
+    const char* pattern;
+    const char* message;
+  } cases[] = {
+      {"out.png", "no conversion"},      {"100%%.png", "no conversion"},   {"%s.png", "unsupported"},
+      {"%d_%d.png", "more than one"},    {"%n", "unsupported"},            {"%x.png", "unsupported"},
+      {"%-4d.png", "unsupported"},       {"%123d.png", "unsupported"},     {"%ld.png", "unsupported"},
+      {"out%", "unsupported"},           {"%.3d", "unsupported"},
+  };
+  for (const auto& c : cases) {
+    try {
+      zdc::PngNamePattern::FromPattern(c.pattern);
+      ADD_FAILURE() << c.pattern << " accepted";
+    } catch (const zdc::MediaError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.pattern << ": " << e.what();
+    }
+  }
+}
+
+TEST(PngNamePatternTest, Folders) {
+  EXPECT_EQ(zdc::PngNamePattern::InFolder("out").Name(1), "out/frame_000001.png");
+  EXPECT_EQ(zdc::PngNamePattern::InFolder("out/").Name(1234567), "out/frame_1234567.png");
+  EXPECT_TRUE(zdc::PngNamePattern::LooksLikePattern("a%d"));
+  EXPECT_FALSE(zdc::PngNamePattern::LooksLikePattern("frames"));
 }
 
 }  // namespace
