@@ -1,0 +1,241 @@
+#include "parallel_decode.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "yvu9_picture.h"
+
+namespace zdc {
+
+namespace {
+
+// A decoder with its persistent output picture: together they are all the
+// state a frame's decode depends on.
+struct DecoderState {
+  FrameDecoder decoder;
+  std::vector<uint8_t> picture;
+};
+
+class SharedReader {
+ public:
+  explicit SharedReader(AviReader& reader) : reader_(reader) {}
+  std::vector<uint8_t> Read(size_t frame) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return reader_.ReadFrame(frame);
+  }
+
+ private:
+  AviReader& reader_;
+  std::mutex lock_;
+};
+
+std::unique_ptr<DecoderState> NewState(const CompressedStream& stream, double quality,
+                                       DecoderSwitches switches) {
+  std::unique_ptr<DecoderState> state(new DecoderState);
+  PrepareDecoder(state->decoder, stream, quality);
+  state->decoder.SetDenoise(switches.denoise);
+  state->decoder.SetDisplayMask(switches.displayMask);
+  state->picture.assign(DecoderOutputBytes(stream.width, stream.height, stream.withChroma), 0);
+  return state;
+}
+
+void DecodeFrame(DecoderState& state, SharedReader& reader, size_t frame, int32_t stride) {
+  // A buffer of exactly the frame's length, so that a sanitizer sees any
+  // read past the sample.
+  const std::vector<uint8_t> data = reader.Read(frame);
+  state.decoder.Decode(data.data(), static_cast<uint32_t>(data.size()), state.picture.data(), stride);
+}
+
+// One run decoded ahead by a worker: its pictures wait in a bounded queue.
+struct RunJob {
+  DecodeRun run;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<std::vector<uint8_t>> pictures;
+  std::unique_ptr<DecoderState> state;  // handed over when the run is done
+  bool done = false;
+  bool cancelled = false;
+  std::exception_ptr error;
+};
+
+class ParallelDecoder {
+ public:
+  ParallelDecoder(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
+                  unsigned threads)
+      : stream_(stream), plan_(plan), switches_(switches), reader_(*stream.reader), threads_(threads) {
+    const size_t pictureBytes = DecoderOutputBytes(stream.width, stream.height, stream.withChroma);
+    queueLimit_ = std::clamp<size_t>((size_t{96} << 20) / (pictureBytes * threads + 1), 2, 32);
+    for (const DecodeRun& run : plan.runs) {
+      jobs_.emplace_back(new RunJob);
+      jobs_.back()->run = run;
+    }
+  }
+
+  void Run(const PictureConsumer& consume) {
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads_; ++i) workers.emplace_back([this] { Work(); });
+    try {
+      Consume(consume);
+    } catch (...) {
+      Stop();
+      for (std::thread& worker : workers) worker.join();
+      throw;
+    }
+    Stop();
+    for (std::thread& worker : workers) worker.join();
+  }
+
+ private:
+  int32_t Stride() const { return stream_.width; }
+
+  void Work() {
+    for (;;) {
+      const size_t index = nextJob_.fetch_add(1);
+      if (index >= jobs_.size()) return;
+      {
+        // At most two runs per thread are ahead of the writer.
+        std::unique_lock<std::mutex> hold(windowLock_);
+        windowChanged_.wait(hold, [&] { return stopping_ || index < consumed_ + 2 * threads_; });
+        if (stopping_) return;
+      }
+      RunJob& job = *jobs_[index];
+      try {
+        DecodeJob(job);
+      } catch (...) {
+        std::lock_guard<std::mutex> hold(job.lock);
+        job.error = std::current_exception();
+      }
+      std::lock_guard<std::mutex> hold(job.lock);
+      job.done = true;
+      job.changed.notify_all();
+    }
+  }
+
+  void DecodeJob(RunJob& job) {
+    {
+      std::lock_guard<std::mutex> hold(job.lock);
+      if (job.cancelled) return;
+    }
+    std::unique_ptr<DecoderState> state = NewState(stream_, job.run.quality, switches_);
+    for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
+      DecodeFrame(*state, reader_, frame, Stride());
+      std::unique_lock<std::mutex> hold(job.lock);
+      job.changed.wait(hold, [&] { return job.cancelled || job.pictures.size() < queueLimit_; });
+      if (job.cancelled) return;
+      job.pictures.push_back(state->picture);
+      job.changed.notify_all();
+    }
+    std::lock_guard<std::mutex> hold(job.lock);
+    job.state = std::move(state);
+  }
+
+  // The next picture of `job`, or false when the run has ended.
+  bool Take(RunJob& job, std::vector<uint8_t>* picture) {
+    std::unique_lock<std::mutex> hold(job.lock);
+    job.changed.wait(hold, [&] { return job.done || !job.pictures.empty(); });
+    if (job.pictures.empty()) {
+      if (job.error) std::rethrow_exception(job.error);
+      return false;
+    }
+    *picture = std::move(job.pictures.front());
+    job.pictures.pop_front();
+    job.changed.notify_all();
+    return true;
+  }
+
+  // The worker stops at its next picture; nothing of the run is used.
+  void Cancel(RunJob& job) {
+    std::lock_guard<std::mutex> hold(job.lock);
+    job.cancelled = true;
+    job.pictures.clear();
+    job.changed.notify_all();
+  }
+
+  void Consume(const PictureConsumer& consume) {
+    std::unique_ptr<DecoderState> state;  // a single decoder's state after the last frame written
+    std::vector<uint8_t> picture;
+    auto deliver = [&](size_t frame, const uint8_t* data) {
+      if (frame >= plan_.firstOutput) consume(frame, data);
+    };
+    for (size_t index = 0; index < jobs_.size(); ++index) {
+      RunJob& job = *jobs_[index];
+      size_t frame = job.run.begin;
+      bool accepted = true;
+      if (state) {
+        // The key frame through the decoder that went through everything
+        // before it, against the fresh decoder's picture.
+        DecodeFrame(*state, reader_, frame, Stride());
+        accepted = Take(job, &picture) && picture == state->picture;
+        if (!accepted) Cancel(job);
+        deliver(frame++, state->picture.data());
+      }
+      if (accepted) {
+        while (Take(job, &picture)) deliver(frame++, picture.data());
+        std::lock_guard<std::mutex> hold(job.lock);
+        state = std::move(job.state);
+      } else {
+        for (; frame < job.run.end; ++frame) {
+          DecodeFrame(*state, reader_, frame, Stride());
+          deliver(frame, state->picture.data());
+        }
+      }
+      std::lock_guard<std::mutex> hold(windowLock_);
+      ++consumed_;
+      windowChanged_.notify_all();
+    }
+  }
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> hold(windowLock_);
+      stopping_ = true;
+      windowChanged_.notify_all();
+    }
+    for (auto& job : jobs_) {
+      std::lock_guard<std::mutex> hold(job->lock);
+      job->cancelled = true;
+      job->changed.notify_all();
+    }
+  }
+
+  CompressedStream& stream_;
+  const RunPlan& plan_;
+  DecoderSwitches switches_;
+  SharedReader reader_;
+  unsigned threads_;
+  size_t queueLimit_ = 2;
+  std::vector<std::unique_ptr<RunJob>> jobs_;
+  std::atomic<size_t> nextJob_{0};
+  std::mutex windowLock_;
+  std::condition_variable windowChanged_;
+  size_t consumed_ = 0;
+  bool stopping_ = false;
+};
+
+}  // namespace
+
+void DecodeInParallel(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
+                      unsigned threads, const PictureConsumer& consume) {
+  if (threads <= 1 || plan.runs.size() <= 1) {
+    // One decoder, the way the filter streams.
+    SharedReader reader(*stream.reader);
+    if (plan.runs.empty()) return;
+    std::unique_ptr<DecoderState> state = NewState(stream, plan.runs.front().quality, switches);
+    for (size_t frame = plan.runs.front().begin; frame < plan.runs.back().end; ++frame) {
+      DecodeFrame(*state, reader, frame, stream.width);
+      if (frame >= plan.firstOutput) consume(frame, state->picture.data());
+    }
+    return;
+  }
+  ParallelDecoder(stream, plan, switches, threads).Run(consume);
+}
+
+}  // namespace zdc
