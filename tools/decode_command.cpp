@@ -86,6 +86,10 @@ size_t ParseCount(const std::string& text, size_t least, const char* what) {
   return static_cast<size_t>(value);
 }
 
+// Runs of at least this many frames keep the check of each run's first
+// picture (one more frame to decode) small against the run.
+constexpr size_t kMinRunFrames = 8;
+
 // A frame count from which decoding counts as long enough for a progress line.
 constexpr size_t kProgressMinFrames = 50;
 
@@ -310,7 +314,7 @@ int RunDecode(const std::vector<std::string>& args) {
     // Runs of at least a few frames keep the check of each run's first
     // picture cheap against the run.
     const RunPlan plan = PlanRuns(ReadFrameHeaders(stream.path, reader.Frames()), options.start, options.frames,
-                                  options.quality, threads > 1 ? 8 : reader.FrameCount() + 1);
+                                  options.quality, threads > 1 ? kMinRunFrames : reader.FrameCount() + 1);
     const size_t frames = plan.runs.empty() ? 0 : plan.runs.back().end - plan.firstOutput;
     const bool progress = frames >= kProgressMinFrames && StderrIsTerminal();
     size_t written = 0;

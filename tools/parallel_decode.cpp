@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "yvu9_picture.h"
 
 namespace zdc {
@@ -72,7 +73,11 @@ class ParallelDecoder {
                   unsigned threads)
       : stream_(stream), plan_(plan), switches_(switches), reader_(*stream.reader), threads_(threads) {
     const size_t pictureBytes = DecoderOutputBytes(stream.width, stream.height, stream.withChroma);
-    queueLimit_ = std::clamp<size_t>((size_t{96} << 20) / (pictureBytes * threads + 1), 2, 32);
+    // A run's pictures wait whole while the runs before it are written, up to
+    // about 64 MB in all.
+    size_t longest = 0;
+    for (const DecodeRun& run : plan.runs) longest = std::max(longest, run.end - run.begin);
+    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes * (threads + 1) + 1), 2, longest);
     for (const DecodeRun& run : plan.runs) {
       jobs_.emplace_back(new RunJob);
       jobs_.back()->run = run;
@@ -101,9 +106,9 @@ class ParallelDecoder {
       const size_t index = nextJob_.fetch_add(1);
       if (index >= jobs_.size()) return;
       {
-        // At most two runs per thread are ahead of the writer.
+        // The run being written and one more per thread.
         std::unique_lock<std::mutex> hold(windowLock_);
-        windowChanged_.wait(hold, [&] { return stopping_ || index < consumed_ + 2 * threads_; });
+        windowChanged_.wait(hold, [&] { return stopping_ || index <= consumed_ + threads_; });
         if (stopping_) return;
       }
       RunJob& job = *jobs_[index];
@@ -124,17 +129,50 @@ class ParallelDecoder {
       std::lock_guard<std::mutex> hold(job.lock);
       if (job.cancelled) return;
     }
-    std::unique_ptr<DecoderState> state = NewState(stream_, job.run.quality, switches_);
+    // The first run starts as the single decoder does. A later run may take
+    // a decoder that some earlier run left behind: its key frame sets every
+    // block anew, and the check of its first picture stands behind that.
+    std::unique_ptr<DecoderState> state = job.run.begin == plan_.runs.front().begin ? nullptr : SpareState();
+    if (state) {
+      if (state->decoder.SetQuality(job.run.quality) != 0) throw UsageError("quality must lie in [0, 1]");
+    } else {
+      state = NewState(stream_, job.run.quality, switches_);
+    }
     for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
       DecodeFrame(*state, reader_, frame, Stride());
       std::unique_lock<std::mutex> hold(job.lock);
       job.changed.wait(hold, [&] { return job.cancelled || job.pictures.size() < queueLimit_; });
       if (job.cancelled) return;
-      job.pictures.push_back(state->picture);
+      job.pictures.push_back(SparePicture());
+      std::memcpy(job.pictures.back().data(), state->picture.data(), state->picture.size());
       job.changed.notify_all();
     }
     std::lock_guard<std::mutex> hold(job.lock);
     job.state = std::move(state);
+  }
+
+  // A picture buffer from those the writer is done with, or a new one.
+  std::vector<uint8_t> SparePicture() {
+    {
+      std::lock_guard<std::mutex> hold(spareLock_);
+      if (!spare_.empty()) {
+        std::vector<uint8_t> picture = std::move(spare_.back());
+        spare_.pop_back();
+        return picture;
+      }
+    }
+    return std::vector<uint8_t>(DecoderOutputBytes(stream_.width, stream_.height, stream_.withChroma));
+  }
+
+  void Recycle(std::vector<uint8_t>* picture) {
+    std::lock_guard<std::mutex> hold(spareLock_);
+    spare_.push_back(std::move(*picture));  // no more than the queues ever held
+  }
+
+  std::unique_ptr<DecoderState> SpareState() {
+    std::lock_guard<std::mutex> hold(spareLock_);
+    std::unique_ptr<DecoderState> state = std::move(spareState_);
+    return state;
   }
 
   // The next picture of `job`, or false when the run has ended.
@@ -145,6 +183,7 @@ class ParallelDecoder {
       if (job.error) std::rethrow_exception(job.error);
       return false;
     }
+    if (!picture->empty()) Recycle(picture);
     *picture = std::move(job.pictures.front());
     job.pictures.pop_front();
     job.changed.notify_all();
@@ -179,8 +218,14 @@ class ParallelDecoder {
       }
       if (accepted) {
         while (Take(job, &picture)) deliver(frame++, picture.data());
-        std::lock_guard<std::mutex> hold(job.lock);
-        state = std::move(job.state);
+        std::unique_ptr<DecoderState> next;
+        {
+          std::lock_guard<std::mutex> hold(job.lock);
+          next = std::move(job.state);
+        }
+        std::lock_guard<std::mutex> hold(spareLock_);
+        if (!spareState_) spareState_ = std::move(state);
+        state = std::move(next);
       } else {
         for (; frame < job.run.end; ++frame) {
           DecodeFrame(*state, reader_, frame, Stride());
@@ -214,6 +259,9 @@ class ParallelDecoder {
   size_t queueLimit_ = 2;
   std::vector<std::unique_ptr<RunJob>> jobs_;
   std::atomic<size_t> nextJob_{0};
+  std::mutex spareLock_;
+  std::vector<std::vector<uint8_t>> spare_;
+  std::unique_ptr<DecoderState> spareState_;
   std::mutex windowLock_;
   std::condition_variable windowChanged_;
   size_t consumed_ = 0;
