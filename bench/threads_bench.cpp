@@ -4,6 +4,7 @@
 // a small clip once, for the suite.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,13 +19,18 @@
 
 namespace {
 
-double SecondsToDecode(zdc::CompressedStream& stream, unsigned threads) {
+double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+// Wall-clock seconds; `cpu` gets the processor time of all threads.
+double SecondsToDecode(zdc::CompressedStream& stream, unsigned threads, double* cpu) {
   const zdc::RunPlan plan =
       zdc::PlanRuns(zdc::ReadFrameHeaders(stream.path, stream.reader->Frames()), 0, SIZE_MAX, 0.5, 8);
+  const double cpuBegin = CpuSeconds();
   const auto begin = std::chrono::steady_clock::now();
   size_t checksum = 0;
   zdc::DecodeInParallel(stream, plan, {}, threads, [&](size_t, const uint8_t* picture) { checksum += picture[0]; });
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - begin;
+  *cpu = std::min(*cpu, CpuSeconds() - cpuBegin);
   return elapsed.count() + (checksum == size_t(-1) ? 1 : 0);
 }
 
@@ -32,7 +38,7 @@ double SecondsToDecode(zdc::CompressedStream& stream, unsigned threads) {
 
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  const int width = quick ? 320 : 1280, height = quick ? 180 : 720, frames = quick ? 30 : 300;
+  const int width = quick ? 320 : 1280, height = quick ? 180 : 720, frames = quick ? 30 : 500;
   const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/zdc-threads-bench.avi";
   {
     zdc::EncoderOptions options;
@@ -51,14 +57,17 @@ int main(int argc, char** argv) {
     writer.Finish();
   }
   zdc::CompressedStream stream = zdc::OpenCompressedStream(path);
-  double one = 1e9, two = 1e9;
+  double one = 1e9, two = 1e9, cpuOne = 1e9, cpuTwo = 1e9;
   for (int round = 0; round < (quick ? 1 : 5); ++round) {
-    one = std::min(one, SecondsToDecode(stream, 1));
-    two = std::min(two, SecondsToDecode(stream, 2));
+    one = std::min(one, SecondsToDecode(stream, 1, &cpuOne));
+    two = std::min(two, SecondsToDecode(stream, 2, &cpuTwo));
   }
   if (!std::getenv("ZDC_KEEP_CLIP")) std::remove(path.c_str());
   std::printf("%dx%d, %d frames, key every 10: 1 thread %.1f fps, 2 threads %.1f fps\n", width, height, frames,
               frames / one, frames / two);
+  // On a machine with other work the wall-clock figure drops; the processor
+  // time shows what the second thread costs.
+  std::printf("processor time: 1 thread %.3f s, 2 threads %.3f s\n", cpuOne, cpuTwo);
   std::printf("threads2_speedup=%.2f\n", one / two);
   return 0;
 }

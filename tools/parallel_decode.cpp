@@ -1,7 +1,6 @@
 #include "parallel_decode.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -86,7 +85,7 @@ class ParallelDecoder {
 
   void Run(const PictureConsumer& consume) {
     std::vector<std::thread> workers;
-    for (unsigned i = 0; i < threads_; ++i) workers.emplace_back([this] { Work(); });
+    for (unsigned i = 1; i < threads_; ++i) workers.emplace_back([this, i] { Work(i); });
     try {
       Consume(consume);
     } catch (...) {
@@ -101,12 +100,12 @@ class ParallelDecoder {
  private:
   int32_t Stride() const { return stream_.width; }
 
-  void Work() {
-    for (;;) {
-      const size_t index = nextJob_.fetch_add(1);
-      if (index >= jobs_.size()) return;
+  // Worker `first` takes the runs first, first + threads, ...; the calling
+  // thread takes runs 0, threads, ... itself.
+  void Work(size_t first) {
+    for (size_t index = first; index < jobs_.size(); index += threads_) {
       {
-        // The run being written and one more per thread.
+        // No further ahead of the writer than one round of runs.
         std::unique_lock<std::mutex> hold(windowLock_);
         windowChanged_.wait(hold, [&] { return stopping_ || index <= consumed_ + threads_; });
         if (stopping_) return;
@@ -129,10 +128,10 @@ class ParallelDecoder {
       std::lock_guard<std::mutex> hold(job.lock);
       if (job.cancelled) return;
     }
-    // The first run starts as the single decoder does. A later run may take
-    // a decoder that some earlier run left behind: its key frame sets every
-    // block anew, and the check of its first picture stands behind that.
-    std::unique_ptr<DecoderState> state = job.run.begin == plan_.runs.front().begin ? nullptr : SpareState();
+    // A run may take a decoder that an earlier run left behind: its key frame
+    // sets every block anew, and the check of its first picture stands
+    // behind that.
+    std::unique_ptr<DecoderState> state = SpareState();
     if (state) {
       if (state->decoder.SetQuality(job.run.quality) != 0) throw UsageError("quality must lie in [0, 1]");
     } else {
@@ -199,7 +198,8 @@ class ParallelDecoder {
   }
 
   void Consume(const PictureConsumer& consume) {
-    std::unique_ptr<DecoderState> state;  // a single decoder's state after the last frame written
+    // The state of a single decoder after the last frame written.
+    std::unique_ptr<DecoderState> state;
     std::vector<uint8_t> picture;
     auto deliver = [&](size_t frame, const uint8_t* data) {
       if (frame >= plan_.firstOutput) consume(frame, data);
@@ -207,15 +207,22 @@ class ParallelDecoder {
     for (size_t index = 0; index < jobs_.size(); ++index) {
       RunJob& job = *jobs_[index];
       size_t frame = job.run.begin;
-      bool accepted = true;
-      if (state) {
-        // The key frame through the decoder that went through everything
-        // before it, against the fresh decoder's picture.
-        DecodeFrame(*state, reader_, frame, Stride());
-        accepted = Take(job, &picture) && picture == state->picture;
-        if (!accepted) Cancel(job);
-        deliver(frame++, state->picture.data());
+      if (index % threads_ == 0) {
+        // One of this thread's own runs: the single decoder goes on.
+        if (!state) state = NewState(stream_, job.run.quality, switches_);
+        for (; frame < job.run.end; ++frame) {
+          DecodeFrame(*state, reader_, frame, Stride());
+          deliver(frame, state->picture.data());
+        }
+        Consumed();
+        continue;
       }
+      // A worker's run: its key frame through the decoder that went through
+      // everything before it, against the worker's picture.
+      DecodeFrame(*state, reader_, frame, Stride());
+      const bool accepted = Take(job, &picture) && picture == state->picture;
+      if (!accepted) Cancel(job);
+      deliver(frame++, state->picture.data());
       if (accepted) {
         while (Take(job, &picture)) deliver(frame++, picture.data());
         std::unique_ptr<DecoderState> next;
@@ -232,10 +239,14 @@ class ParallelDecoder {
           deliver(frame, state->picture.data());
         }
       }
-      std::lock_guard<std::mutex> hold(windowLock_);
-      ++consumed_;
-      windowChanged_.notify_all();
+      Consumed();
     }
+  }
+
+  void Consumed() {
+    std::lock_guard<std::mutex> hold(windowLock_);
+    ++consumed_;
+    windowChanged_.notify_all();
   }
 
   void Stop() {
@@ -258,7 +269,6 @@ class ParallelDecoder {
   unsigned threads_;
   size_t queueLimit_ = 2;
   std::vector<std::unique_ptr<RunJob>> jobs_;
-  std::atomic<size_t> nextJob_{0};
   std::mutex spareLock_;
   std::vector<std::vector<uint8_t>> spare_;
   std::unique_ptr<DecoderState> spareState_;
