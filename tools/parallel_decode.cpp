@@ -174,14 +174,12 @@ class ParallelDecoder {
     return state;
   }
 
-  // The next picture of `job`, or false when the run has ended.
+  // The next picture of `job`, or false when the run has ended (or its
+  // worker failed).
   bool Take(RunJob& job, std::vector<uint8_t>* picture) {
     std::unique_lock<std::mutex> hold(job.lock);
     job.changed.wait(hold, [&] { return job.done || !job.pictures.empty(); });
-    if (job.pictures.empty()) {
-      if (job.error) std::rethrow_exception(job.error);
-      return false;
-    }
+    if (job.pictures.empty()) return false;
     if (!picture->empty()) Recycle(picture);
     *picture = std::move(job.pictures.front());
     job.pictures.pop_front();
@@ -227,7 +225,10 @@ class ParallelDecoder {
         while (Take(job, &picture)) deliver(frame++, picture.data());
         std::unique_ptr<DecoderState> next;
         {
+          // A worker that failed after its first picture met an unreadable
+          // frame, which this thread would have met too.
           std::lock_guard<std::mutex> hold(job.lock);
+          if (job.error) std::rethrow_exception(job.error);
           next = std::move(job.state);
         }
         std::lock_guard<std::mutex> hold(spareLock_);
