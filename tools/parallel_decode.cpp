@@ -105,9 +105,10 @@ class ParallelDecoder {
   void Work(size_t first) {
     for (size_t index = first; index < jobs_.size(); index += threads_) {
       {
-        // No further ahead of the writer than one round of runs.
+        // Once the writer has taken this worker's previous run, whose
+        // decoder this run may then reuse.
         std::unique_lock<std::mutex> hold(windowLock_);
-        windowChanged_.wait(hold, [&] { return stopping_ || index <= consumed_ + threads_; });
+        windowChanged_.wait(hold, [&] { return stopping_ || index < consumed_ + threads_; });
         if (stopping_) return;
       }
       RunJob& job = *jobs_[index];
