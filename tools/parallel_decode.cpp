@@ -76,7 +76,7 @@ class ParallelDecoder {
     // about 64 MB in all.
     size_t longest = 0;
     for (const DecodeRun& run : plan.runs) longest = std::max(longest, run.end - run.begin);
-    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes * (threads + 1) + 1), 2, longest);
+    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes * (threads + 1) + 1), 2, std::max<size_t>(longest, 2));
     for (const DecodeRun& run : plan.runs) {
       jobs_.emplace_back(new RunJob);
       jobs_.back()->run = run;

@@ -70,14 +70,18 @@ int PlaneSet(const es_format_t& format) {
   return 0;
 }
 
-// Copies `lines` rows of `width` bytes into a VLC plane; columns and rows the
-// plane has beyond the picture repeat its last ones.
+// Copies `lines` rows of `width` bytes into the visible part of a VLC plane;
+// columns and rows the plane has beyond the picture repeat its last ones (a
+// chroma plane of a picture narrower than 4 is mid-grey).
 void CopyPlane(const uint8_t* source, int width, int lines, const plane_t& plane) {
-  if (width <= 0 || lines <= 0) return;
   const int copyWidth = width < plane.i_pitch ? width : plane.i_pitch;
-  for (int y = 0; y < plane.i_lines; ++y) {
-    const uint8_t* row = source + static_cast<size_t>(y < lines ? y : lines - 1) * width;
+  for (int y = 0; y < plane.i_visible_lines; ++y) {
     uint8_t* target = plane.p_pixels + static_cast<size_t>(y) * plane.i_pitch;
+    if (copyWidth <= 0 || lines <= 0) {
+      std::memset(target, 0x80, plane.i_visible_pitch);
+      continue;
+    }
+    const uint8_t* row = source + static_cast<size_t>(y < lines ? y : lines - 1) * width;
     std::memcpy(target, row, copyWidth);
     if (plane.i_visible_pitch > copyWidth) {
       std::memset(target + copyWidth, row[copyWidth - 1], plane.i_visible_pitch - copyWidth);
