@@ -31,6 +31,7 @@ RunPlan PlanRuns(const std::vector<FrameHeaderFacts>& headers, size_t start, siz
   start = std::min(start, total);
   const size_t end = start + std::min(count, total - start);
   plan.firstOutput = start;
+  if (start == end) return plan;  // nothing wanted
   size_t begin = start;
   while (begin > 0 && !headers[begin].key) --begin;
 
