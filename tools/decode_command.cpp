@@ -309,6 +309,11 @@ int RunDecode(const std::vector<std::string>& args) {
     CompressedStream stream = OpenCompressedStream(options.input);
     AviReader& reader = *stream.reader;
 
+    {
+      // A size the decoder refuses is reported before any output exists.
+      FrameDecoder probe;
+      PrepareDecoder(probe, stream, options.quality);
+    }
     std::unique_ptr<PictureSink> sink = MakeSink(options, stream);
     const unsigned threads = options.threads ? options.threads : DefaultThreads();
     // Runs of at least a few frames keep the check of each run's first
