@@ -24,7 +24,7 @@ double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
 // Wall-clock seconds; `cpu` gets the processor time of all threads.
 double SecondsToDecode(zdc::CompressedStream& stream, unsigned threads, double* cpu) {
   const zdc::RunPlan plan =
-      zdc::PlanRuns(zdc::ReadFrameHeaders(stream.path, stream.reader->Frames()), 0, SIZE_MAX, 0.5, 8);
+      zdc::PlanRuns(zdc::ReadFrameHeaders(stream.path, stream.reader->Frames()), 0, SIZE_MAX, 0.5, zdc::kMinRunFrames);
   const double cpuBegin = CpuSeconds();
   const auto begin = std::chrono::steady_clock::now();
   size_t checksum = 0;
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   }
   zdc::CompressedStream stream = zdc::OpenCompressedStream(path);
   double one = 1e9, two = 1e9, cpuOne = 1e9, cpuTwo = 1e9;
-  for (int round = 0; round < (quick ? 1 : 5); ++round) {
+  for (int round = 0; round < (quick ? 1 : 9); ++round) {
     one = std::min(one, SecondsToDecode(stream, 1, &cpuOne));
     two = std::min(two, SecondsToDecode(stream, 2, &cpuTwo));
   }

@@ -86,10 +86,6 @@ size_t ParseCount(const std::string& text, size_t least, const char* what) {
   return static_cast<size_t>(value);
 }
 
-// Runs of at least this many frames keep the check of each run's first
-// picture (one more frame to decode) small against the run.
-constexpr size_t kMinRunFrames = 8;
-
 // A frame count from which decoding counts as long enough for a progress line.
 constexpr size_t kProgressMinFrames = 50;
 
@@ -316,8 +312,6 @@ int RunDecode(const std::vector<std::string>& args) {
     }
     std::unique_ptr<PictureSink> sink = MakeSink(options, stream);
     const unsigned threads = options.threads ? options.threads : DefaultThreads();
-    // Runs of at least a few frames keep the check of each run's first
-    // picture cheap against the run.
     const RunPlan plan = PlanRuns(ReadFrameHeaders(stream.path, reader.Frames()), options.start, options.frames,
                                   options.quality, threads > 1 ? kMinRunFrames : reader.FrameCount() + 1);
     const size_t frames = plan.runs.empty() ? 0 : plan.runs.back().end - plan.firstOutput;

@@ -54,12 +54,15 @@ void DecodeFrame(DecoderState& state, SharedReader& reader, size_t frame, int32_
   state.decoder.Decode(data.data(), static_cast<uint32_t>(data.size()), state.picture.data(), stride);
 }
 
-// One run decoded ahead by a worker: its pictures wait in a bounded queue.
+// One run decoded ahead by a worker: its pictures wait in a bounded queue,
+// or, while the writer waits for them, go over one at a time uncopied.
 struct RunJob {
   DecodeRun run;
   std::mutex lock;
   std::condition_variable changed;
   std::deque<std::vector<uint8_t>> pictures;
+  bool writerWaiting = false;
+  const uint8_t* handed = nullptr;  // the worker's own picture, until the writer is done with it
   std::unique_ptr<DecoderState> state;  // handed over when the run is done
   bool done = false;
   bool cancelled = false;
@@ -143,6 +146,13 @@ class ParallelDecoder {
       std::unique_lock<std::mutex> hold(job.lock);
       job.changed.wait(hold, [&] { return job.cancelled || job.pictures.size() < queueLimit_; });
       if (job.cancelled) return;
+      if (job.writerWaiting && job.pictures.empty()) {
+        job.handed = state->picture.data();
+        job.changed.notify_all();
+        job.changed.wait(hold, [&] { return job.cancelled || job.handed == nullptr; });
+        if (job.cancelled) return;
+        continue;
+      }
       job.pictures.push_back(SparePicture());
       std::memcpy(job.pictures.back().data(), state->picture.data(), state->picture.size());
       job.changed.notify_all();
@@ -175,20 +185,30 @@ class ParallelDecoder {
     return state;
   }
 
-  // The next picture of `job`, or false when the run has ended (or its
-  // worker failed).
-  bool Take(RunJob& job, std::vector<uint8_t>* picture) {
+  // The next picture of `job`, or null when the run has ended (or its
+  // worker failed). A queued picture moves into `held`; a handed one stays
+  // the worker's until Release.
+  const uint8_t* Next(RunJob& job, std::vector<uint8_t>* held) {
     std::unique_lock<std::mutex> hold(job.lock);
-    job.changed.wait(hold, [&] { return job.done || !job.pictures.empty(); });
-    if (job.pictures.empty()) return false;
-    if (!picture->empty()) Recycle(picture);
-    *picture = std::move(job.pictures.front());
+    job.writerWaiting = true;
+    job.changed.wait(hold, [&] { return job.done || !job.pictures.empty() || job.handed; });
+    job.writerWaiting = false;
+    if (job.pictures.empty()) return job.handed;
+    if (!held->empty()) Recycle(held);
+    *held = std::move(job.pictures.front());
     job.pictures.pop_front();
     job.changed.notify_all();
-    return true;
+    return held->data();
   }
 
-  // The worker stops at its next picture; nothing of the run is used.
+  void Release(RunJob& job) {
+    std::lock_guard<std::mutex> hold(job.lock);
+    job.handed = nullptr;
+    job.changed.notify_all();
+  }
+
+  // The worker stops at its next picture (or lets go of the one it handed
+  // over); nothing of the run is used.
   void Cancel(RunJob& job) {
     std::lock_guard<std::mutex> hold(job.lock);
     job.cancelled = true;
@@ -219,11 +239,19 @@ class ParallelDecoder {
       // A worker's run: its key frame through the decoder that went through
       // everything before it, against the worker's picture.
       DecodeFrame(*state, reader_, frame, Stride());
-      const bool accepted = Take(job, &picture) && picture == state->picture;
-      if (!accepted) Cancel(job);
+      const uint8_t* first = Next(job, &picture);
+      const bool accepted = first && std::memcmp(first, state->picture.data(), state->picture.size()) == 0;
+      if (accepted) {
+        Release(job);
+      } else {
+        Cancel(job);
+      }
       deliver(frame++, state->picture.data());
       if (accepted) {
-        while (Take(job, &picture)) deliver(frame++, picture.data());
+        while (const uint8_t* next = Next(job, &picture)) {
+          deliver(frame++, next);
+          Release(job);
+        }
         std::unique_ptr<DecoderState> next;
         {
           // A worker that failed after its first picture met an unreadable

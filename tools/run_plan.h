@@ -12,6 +12,10 @@
 
 namespace zdc {
 
+// Runs on several threads are at least this long, so that checking each
+// run's first picture (one more key frame to decode) stays small against it.
+constexpr size_t kMinRunFrames = 16;
+
 struct DecodeRun {
   size_t begin = 0, end = 0;  // frames [begin, end)
   double quality = 0.5;       // the decoder's quality setting before frame `begin`

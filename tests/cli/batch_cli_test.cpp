@@ -83,13 +83,12 @@ TEST_F(BatchCli, ThreadsWriteTheBytesOfOneThread) {
   // Key frames cut short, overwritten, with a refused and a changed quality,
   // an empty frame, a delta frame out of its chain.
   clips.push_back(Rewrite(base, "damaged", 0, [](size_t i, Bytes& frame) {
-    if (i == 9) frame.resize(frame.size() / 2);
-    if (i == 18)
-      for (size_t j = 30; j < frame.size(); j += 5) frame[j] ^= 0xa5;
-    if (i == 24) frame[4] = 30;
-    if (i == 27) frame[4] = 150;
-    if (i == 31) frame.clear();
-    if (i == 34) frame[6] = 9;
+    if (i == 18) frame.resize(frame.size() / 2);  // runs start at 0, 18 and 36
+    for (size_t j = 30; i == 36 && j < frame.size(); j += 5) frame[j] ^= 0xa5;
+    if (i == 33) frame[4] = 30;
+    if (i == 36) frame[4] = 150;
+    if (i == 25) frame.clear();
+    if (i == 28) frame[6] = 9;
   }));
   for (const std::string& clip : clips) {
     for (const char* switches : {"", "--denoise", "--display-mask", "--denoise --display-mask --quality 0.8"}) {
