@@ -201,6 +201,9 @@ class ParallelDecoder {
     return held->data();
   }
 
+  // Lets the worker go on after the picture Next returned. After a queued
+  // picture this changes nothing: a worker hands over only to a writer that
+  // waits in Next.
   void Release(RunJob& job) {
     std::lock_guard<std::mutex> hold(job.lock);
     job.handed = nullptr;
