@@ -5,6 +5,9 @@ set -euo pipefail
 
 # libturbojpeg: the peer decoder of the benchmark (its smoke run is part of the suite).
 packages=(cmake g++ make libgtest-dev python3 libturbojpeg0-dev libjpeg62-turbo-dev)
+# The VLC module and its headless tests: plugin headers, libvlc, and the
+# AVI demuxer and transcoder of VLC's base plugins.
+packages+=(pkg-config libvlccore-dev libvlc-dev vlc-bin vlc-plugin-base)
 if [ "${1:-}" = "--with-windows" ]; then
   # The DirectShow filter: mingw-w64 cross compilers, Wine to run the x86_64
   # DLL's tests, and an X server for the property page's window.

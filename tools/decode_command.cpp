@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "command_line.h"
 #include "commands.h"
 #include "media_error.h"
+#include "parallel_decode.h"
 #include "png_name_pattern.h"
 #include "png_writer.h"
 #include "stream_setup.h"
@@ -33,7 +36,8 @@ namespace zdc {
 namespace {
 
 const char kDecodeUsage[] =
-    "usage: zdc decode IN.avi -o OUT [--format yvu9|y4m|png] [--denoise] [--display-mask] [--quality Q]";
+    "usage: zdc decode IN.avi -o OUT [--format yvu9|y4m|png] [--denoise] [--display-mask] [--quality Q]\n"
+    "                  [--threads N] [--start N] [--frames N]";
 
 enum class OutputFormat { kYvu9, kY4m, kPng };
 
@@ -44,7 +48,43 @@ struct DecodeOptions {
   double quality = 0.5;  // what the filter sets when streaming starts
   bool denoise = false;
   bool displayMask = false;
+  unsigned threads = 0;  // 0: one per core
+  size_t start = 0;
+  size_t frames = std::numeric_limits<size_t>::max();
 };
+
+// The output formats by name; a new format is one more row here and one more
+// case in MakeSink.
+struct FormatName {
+  const char* name;
+  OutputFormat format;
+};
+constexpr FormatName kFormats[] = {
+    {"yvu9", OutputFormat::kYvu9},
+    {"y4m", OutputFormat::kY4m},
+    {"png", OutputFormat::kPng},
+};
+
+OutputFormat ParseFormat(const std::string& text) {
+  std::string names;
+  for (const FormatName& entry : kFormats) {
+    if (text == entry.name) return entry.format;
+    names += names.empty() ? entry.name : std::string(", ") + entry.name;
+  }
+  throw UsageError("unknown format '" + text + "' (" + names + ")");
+}
+
+// A whole number from `least` up; `what` names it in the error.
+size_t ParseCount(const std::string& text, size_t least, const char* what) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0 || value < least) {
+    throw UsageError(std::string(what) + " must be a whole number from " + std::to_string(least) + ", not '" +
+                     text + "'");
+  }
+  return static_cast<size_t>(value);
+}
 
 // A frame count from which decoding counts as long enough for a progress line.
 constexpr size_t kProgressMinFrames = 50;
@@ -71,15 +111,13 @@ DecodeOptions ParseOptions(const std::vector<std::string>& args) {
       options.output = value;
       haveOutput = true;
     } else if (cursor.Value(arg, "--format", &value)) {
-      if (value == "yvu9") {
-        options.format = OutputFormat::kYvu9;
-      } else if (value == "y4m") {
-        options.format = OutputFormat::kY4m;
-      } else if (value == "png") {
-        options.format = OutputFormat::kPng;
-      } else {
-        throw UsageError("unknown format '" + value + "' (yvu9, y4m or png)");
-      }
+      options.format = ParseFormat(value);
+    } else if (cursor.Value(arg, "--threads", &value)) {
+      options.threads = static_cast<unsigned>(std::min<size_t>(ParseCount(value, 1, "--threads"), 256));
+    } else if (cursor.Value(arg, "--start", &value)) {
+      options.start = ParseCount(value, 0, "--start");
+    } else if (cursor.Value(arg, "--frames", &value)) {
+      options.frames = ParseCount(value, 0, "--frames");
     } else if (cursor.Value(arg, "--quality", &value)) {
       options.quality = ParseQuality(value);
     } else if (arg == "--denoise") {
@@ -240,6 +278,23 @@ bool StderrIsTerminal() {
 #endif
 }
 
+unsigned DefaultThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores ? cores : 1;
+}
+
+std::unique_ptr<PictureSink> MakeSink(const DecodeOptions& options, const CompressedStream& stream) {
+  switch (options.format) {
+    case OutputFormat::kYvu9:
+      return std::unique_ptr<PictureSink>(new Yvu9Sink(options.output));
+    case OutputFormat::kY4m:
+      return std::unique_ptr<PictureSink>(new Y4mSink(options.output, stream));
+    case OutputFormat::kPng:
+      return std::unique_ptr<PictureSink>(new PngSink(options.output, stream.withChroma, stream.width, stream.height));
+  }
+  throw UsageError("no such format");
+}
+
 }  // namespace
 
 int RunDecode(const std::vector<std::string>& args) {
@@ -250,44 +305,29 @@ int RunDecode(const std::vector<std::string>& args) {
     CompressedStream stream = OpenCompressedStream(options.input);
     AviReader& reader = *stream.reader;
 
-    // As the filter: size and quality when streaming starts, the switches set
-    // before the first frame and held for the whole run.
-    FrameDecoder decoder;
-    PrepareDecoder(decoder, stream, options.quality);
-    decoder.SetDenoise(options.denoise);
-    decoder.SetDisplayMask(options.displayMask);
-
-    std::unique_ptr<PictureSink> sink;
-    switch (options.format) {
-      case OutputFormat::kYvu9:
-        sink.reset(new Yvu9Sink(options.output));
-        break;
-      case OutputFormat::kY4m:
-        sink.reset(new Y4mSink(options.output, stream));
-        break;
-      case OutputFormat::kPng:
-        sink.reset(new PngSink(options.output, stream.withChroma, stream.width, stream.height));
-        break;
+    {
+      // A size the decoder refuses is reported before any output exists.
+      FrameDecoder probe;
+      PrepareDecoder(probe, stream, options.quality);
     }
-
-    // One output picture for the whole run, like a downstream buffer that
-    // stays the same: zero at the start, then whatever the frames leave in it.
-    std::vector<uint8_t> buffer(DecoderOutputBytes(stream.width, stream.height, stream.withChroma), 0);
-    const Yvu9Picture picture =
-        DecoderOutputPicture(buffer.data(), stream.width, stream.height, stream.withChroma);
-    const size_t frames = reader.FrameCount();
+    std::unique_ptr<PictureSink> sink = MakeSink(options, stream);
+    const unsigned threads = options.threads ? options.threads : DefaultThreads();
+    const RunPlan plan = PlanRuns(ReadFrameHeaders(stream.path, reader.Frames()), options.start, options.frames,
+                                  options.quality, threads > 1 ? kMinRunFrames : reader.FrameCount() + 1);
+    const size_t frames = plan.runs.empty() ? 0 : plan.runs.back().end - plan.firstOutput;
     const bool progress = frames >= kProgressMinFrames && StderrIsTerminal();
-    for (size_t i = 0; i < frames; ++i) {
-      // A buffer of exactly the frame's length, so that a sanitizer sees any
-      // read past the sample.
-      const std::vector<uint8_t> frame = reader.ReadFrame(i);
-      decoder.Decode(frame.data(), static_cast<uint32_t>(frame.size()), buffer.data(), stream.width);
-      sink->Write(picture);
-      if (progress && (i % 10 == 0 || i + 1 == frames)) {
-        std::fprintf(stderr, "\rzdc: decoding frame %zu of %zu", i + 1, frames);
-        std::fflush(stderr);
-      }
-    }
+    size_t written = 0;
+    // As the filter: one output picture per decoder that persists from frame
+    // to frame (zero at the start), the switches held for the whole run.
+    DecodeInParallel(stream, plan, {options.denoise, options.displayMask}, threads,
+                     [&](size_t, const uint8_t* buffer) {
+                       sink->Write(DecoderOutputPicture(buffer, stream.width, stream.height, stream.withChroma));
+                       ++written;
+                       if (progress && (written % 10 == 1 || written == frames)) {
+                         std::fprintf(stderr, "\rzdc: decoding frame %zu of %zu", written, frames);
+                         std::fflush(stderr);
+                       }
+                     });
     if (progress) std::fprintf(stderr, "\n");
     sink->Finish();
     return 0;

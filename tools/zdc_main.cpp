@@ -11,13 +11,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zdc info IN.avi\n"
+    "usage: zdc info IN.avi [--json]\n"
     "       zdc decode IN.avi -o OUT [--format yvu9|y4m|png] [--denoise] [--display-mask] [--quality Q]\n"
+    "                  [--threads N] [--start N] [--frames N]\n"
     "       zdc demo [SAMPLE.avi] [-o FOLDER]\n"
 #ifdef ZDC_HAVE_ENCODE_COMMAND
     "       zdc encode ... (see zdc encode --help)\n"
 #endif
-    "       zdc --help";
+    "       zdc --help | --version";
 
 const char kHelp[] =
     "\n"
@@ -31,6 +32,12 @@ const char kHelp[] =
     "        persists from frame to frame (zero at the start); skipped and\n"
     "        damaged frames still produce a picture. OUT '-' is standard output\n"
     "        (yvu9 and y4m).\n"
+    "        --threads N (default: one per core) cuts the clip at key frames\n"
+    "        and decodes the runs in parallel; the output is the same bytes.\n"
+    "        --start N writes from frame N on (numbered from 0; decoding\n"
+    "        starts at the key frame at or before it), --frames N at most N\n"
+    "        pictures. A progress line goes to standard error when it is a\n"
+    "        terminal.\n"
     "  yvu9  per frame: luma, then the V and the U plane (width/4 x height/4),\n"
     "        rows packed; luma only for QZV3.\n"
     "  y4m   YUV4MPEG2, C420jpeg: each 4:1:0 chroma sample is replicated to a\n"
@@ -57,6 +64,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (command == "--version" || command == "version") {
+    std::printf("zdc %s\n", ZDC_VERSION);
     return 0;
   }
   if (command == "info") return zdc::RunInfo(args);

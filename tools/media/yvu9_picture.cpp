@@ -5,6 +5,11 @@ namespace zdc {
 namespace {
 
 void WritePlane(std::ostream& out, const uint8_t* plane, size_t stride, int width, int height) {
+  if (stride == static_cast<size_t>(width)) {
+    // Rows packed already: one write, which a large buffer passes straight on.
+    out.write(reinterpret_cast<const char*>(plane), static_cast<std::streamsize>(stride) * height);
+    return;
+  }
   for (int y = 0; y < height; ++y) {
     out.write(reinterpret_cast<const char*>(plane + y * stride), width);
   }
