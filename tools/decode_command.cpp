@@ -17,6 +17,8 @@
 #include "commands.h"
 #include "media_error.h"
 #include "parallel_decode.h"
+#include "picture_convert.h"
+#include "pixel_format_names.h"
 #include "png_name_pattern.h"
 #include "png_writer.h"
 #include "stream_setup.h"
@@ -36,15 +38,18 @@ namespace zdc {
 namespace {
 
 const char kDecodeUsage[] =
-    "usage: zdc decode IN.avi -o OUT [--format yvu9|y4m|png] [--denoise] [--display-mask] [--quality Q]\n"
-    "                  [--threads N] [--start N] [--frames N]";
+    "usage: zdc decode IN.avi -o OUT [--format FORMAT] [--denoise] [--display-mask] [--quality Q]\n"
+    "                  [--threads N] [--start N] [--frames N]\n"
+    "  FORMAT: yvu9 (default), y4m, png, or raw frames in nv12, yv12, i420, yuy2, rgb32, rgb24,\n"
+    "  yuv410p";
 
-enum class OutputFormat { kYvu9, kY4m, kPng };
+enum class OutputFormat { kYvu9, kY4m, kPng, kConverted };
 
 struct DecodeOptions {
   std::string input;
   std::string output;
   OutputFormat format = OutputFormat::kYvu9;
+  PixelFormat pixels = PixelFormat::kYvu9;  // for kConverted
   double quality = 0.5;  // what the filter sets when streaming starts
   bool denoise = false;
   bool displayMask = false;
@@ -65,13 +70,17 @@ constexpr FormatName kFormats[] = {
     {"png", OutputFormat::kPng},
 };
 
-OutputFormat ParseFormat(const std::string& text) {
+// A format of the table, or raw frames in one of the conversion library's
+// formats.
+OutputFormat ParseFormat(const std::string& text, PixelFormat* pixels) {
   std::string names;
   for (const FormatName& entry : kFormats) {
     if (text == entry.name) return entry.format;
     names += names.empty() ? entry.name : std::string(", ") + entry.name;
   }
-  throw UsageError("unknown format '" + text + "' (" + names + ")");
+  if (ParsePixelFormat(text, pixels)) return OutputFormat::kConverted;
+  throw UsageError("unknown format '" + text + "' (" + names +
+                   ", nv12, yv12, i420, yuy2, rgb32, rgb24, yuv410p)");
 }
 
 // A whole number from `least` up; `what` names it in the error.
@@ -111,7 +120,7 @@ DecodeOptions ParseOptions(const std::vector<std::string>& args) {
       options.output = value;
       haveOutput = true;
     } else if (cursor.Value(arg, "--format", &value)) {
-      options.format = ParseFormat(value);
+      options.format = ParseFormat(value, &options.pixels);
     } else if (cursor.Value(arg, "--threads", &value)) {
       options.threads = static_cast<unsigned>(std::min<size_t>(ParseCount(value, 1, "--threads"), 256));
     } else if (cursor.Value(arg, "--start", &value)) {
@@ -221,6 +230,33 @@ class Y4mSink : public PictureSink {
   std::unique_ptr<Y4mWriter> writer_;
 };
 
+// Raw frames converted by the conversion library, rows top-down and tightly
+// packed, planes one after the other: the bytes the filter and the players'
+// modules deliver in the same format.
+class ConvertedSink : public PictureSink {
+ public:
+  ConvertedSink(const std::string& path, PixelFormat format, bool withChroma, int width, int height)
+      : output_(path), format_(format), withChroma_(withChroma), height_(height),
+        pitch_(PackedPitch(format, width)),
+        frame_(SurfaceBytes(format, height, pitch_, withChroma)) {}
+  void Write(const Yvu9Picture& picture) override {
+    ConvertPicture(picture, format_,
+                   SurfaceInBuffer(format_, frame_.data(), height_, pitch_, withChroma_));
+    output_.Stream().write(reinterpret_cast<const char*>(frame_.data()),
+                           static_cast<std::streamsize>(frame_.size()));
+    output_.Check();
+  }
+  void Finish() override { output_.Finish(); }
+
+ private:
+  StreamOutput output_;
+  PixelFormat format_;
+  bool withChroma_;
+  int height_;
+  ptrdiff_t pitch_;
+  std::vector<uint8_t> frame_;
+};
+
 class PngSink : public PictureSink {
  public:
   // OUT holding a '%' is a name pattern; otherwise a folder, created when it
@@ -291,6 +327,9 @@ std::unique_ptr<PictureSink> MakeSink(const DecodeOptions& options, const Compre
       return std::unique_ptr<PictureSink>(new Y4mSink(options.output, stream));
     case OutputFormat::kPng:
       return std::unique_ptr<PictureSink>(new PngSink(options.output, stream.withChroma, stream.width, stream.height));
+    case OutputFormat::kConverted:
+      return std::unique_ptr<PictureSink>(new ConvertedSink(
+          options.output, options.pixels, stream.withChroma, stream.width, stream.height));
   }
   throw UsageError("no such format");
 }

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Golden decodes: every frame of the shipped sample and of the golden clips,
+# Golden decodes: every frame of the shipped sample and of the golden clips
+# (in the decoder's layout and in every converted format),
 # decoded by one build of zdc with the portable kernels forced and with the
 # best the processor has, must hash to the values checked in (hashes.txt).
 # The table is the decoder's own record: a change of decoded output needs a
@@ -32,7 +33,14 @@ arith_fd $clips/arith_fd.avi -
 arith_fd_display_mask $clips/arith_fd.avi --display-mask
 luma_only_mixed_coders $clips/luma_only.avi -
 luma_only_denoise_mask $clips/luma_only.avi --denoise --display-mask
-damaged $clips/damaged.avi -"
+damaged $clips/damaged.avi -
+odd_size_nv12 $clips/huffman_raw.avi --format nv12
+odd_size_yv12 $clips/huffman_raw.avi --format yv12
+odd_size_i420 $clips/huffman_raw.avi --format i420
+odd_size_yuy2 $clips/huffman_raw.avi --format yuy2
+odd_size_rgb32 $clips/huffman_raw.avi --format rgb32
+yuv410p $clips/arith_lzw.avi --format yuv410p
+luma_only_rgb24_grey $clips/luma_only.avi --format rgb24"
 
 hash_frames() {  # name output frames -> "name frame md5" lines
   size=$(wc -c <"$2")
