@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds build-win32 when needed and checks that the 32-bit ZDC.dll exports
 # DllCanUnloadNow, DllGetClassObject, DllRegisterServer and DllUnregisterServer
-# by name at ordinals 1 to 4. Exits 77 (skipped) without the i686 tools.
+# by name at ordinals 1 to 4, and the codec's DriverProc at 5, undecorated.
+# Exits 77 (skipped) without the i686 tools.
 #   check_exports.sh SOURCE_DIR
 set -u
 
@@ -29,13 +30,13 @@ i686-w64-mingw32-objdump -p "$dll" | awk '
   }
   table && !/^\t/ { table = 0 }
   END {
-    split("DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer", want, " ")
+    split("DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer DriverProc", want, " ")
     failed = 0
-    for (i = 1; i <= 4; i++) {
+    for (i = 1; i <= 5; i++) {
       if (found[want[i]] == i) { print "ok: " want[i] " at ordinal " i }
       else { print "wrong: " want[i] " at ordinal \"" found[want[i]] "\", expected " i; failed++ }
     }
-    if (count != 4) { print "wrong: " count " exports, expected 4"; failed++ }
-    print (4 - (failed > 4 ? 4 : failed)) " passed, " failed " failed"
+    if (count != 5) { print "wrong: " count " exports, expected 5"; failed++ }
+    print (5 - (failed > 5 ? 5 : failed)) " passed, " failed " failed"
     exit failed != 0
   }'
