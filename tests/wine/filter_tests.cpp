@@ -13,7 +13,7 @@
 
 void TestMediaTypes();
 void TestStreaming();
-void TestOutputs();
+void TestRenderer();
 void TestSettings();
 void TestPropertyPage();
 
@@ -217,7 +217,7 @@ int wmain(int argc, wchar_t** argv) {
   TestPinsAndStates();
   TestMediaTypes();
   TestStreaming();
-  TestOutputs();
+  TestRenderer();
   TestSettings();
   TestPropertyPage();
   HRESULT hr = ModuleCanUnloadNow();
