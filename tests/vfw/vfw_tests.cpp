@@ -28,21 +28,14 @@ constexpr DWORD kQzv2 = mmioFOURCC('Q', 'Z', 'V', '2');
 std::wstring g_module;  // full path of the DLL under test
 std::string g_clips;
 
-struct Clip {
-  const char* name;
-  DWORD own;  // the decoder's layout for this stream
-};
-const Clip kClips[] = {{"huffman_raw", mmioFOURCC('Y', 'V', 'U', '9')},
-                       {"arith_lzw", mmioFOURCC('V', 'b', 'T', '9')},
-                       {"luma_only", mmioFOURCC('V', 'b', 'T', '8')},
-                       {"damaged", mmioFOURCC('V', 'b', 'T', '9')}};
+// Each clip with the decoder's layout for it.
+struct Clip { const char* name; DWORD own; };
+const DWORD kVbT9 = mmioFOURCC('V', 'b', 'T', '9'), kVbT8 = mmioFOURCC('V', 'b', 'T', '8');
+const Clip kClips[] = {{"huffman_raw", mmioFOURCC('Y', 'V', 'U', '9')}, {"arith_lzw", kVbT9},
+                       {"luma_only", kVbT8}, {"damaged", kVbT9}};
 
-struct Format {
-  const char* name;
-  zdc::PixelFormat pixels;
-  DWORD compression;
-  WORD bits;  // 0: the clip's own layout
-};
+// Bits 0: the clip's own layout.
+struct Format { const char* name; zdc::PixelFormat pixels; DWORD compression; WORD bits; };
 const Format kFormats[] = {{"own", zdc::PixelFormat::kYvu9, 0, 0},
                            {"NV12", zdc::PixelFormat::kNv12, mmioFOURCC('N', 'V', '1', '2'), 12},
                            {"YV12", zdc::PixelFormat::kYv12, mmioFOURCC('Y', 'V', '1', '2'), 12},
@@ -64,8 +57,8 @@ BITMAPINFOHEADER Header(const zdc::AviReader& avi, DWORD compression, WORD bits)
 
 // The output header of `format` for this clip (RGB bottom-up).
 BITMAPINFOHEADER OutputHeader(const zdc::AviReader& avi, const Clip& clip, const Format& format) {
-  const WORD own = clip.own == mmioFOURCC('V', 'b', 'T', '8') ? 8 : 9;
-  return Header(avi, format.bits ? format.compression : clip.own, format.bits ? format.bits : own);
+  if (format.bits) return Header(avi, format.compression, format.bits);
+  return Header(avi, clip.own, clip.own == kVbT8 ? 8 : 9);
 }
 
 // The stream in one format as the library the codec wraps decodes it, one
@@ -74,7 +67,6 @@ std::vector<std::vector<uint8_t>> Decode(zdc::AviReader& avi, const Format& form
                                          std::vector<bool>* faulted = nullptr) {
   const int w = avi.Width(), h = avi.Height();
   const bool chroma = avi.Compression() != mmioFOURCC('Q', 'Z', 'V', '3');
-  const bool rgb = format.bits && format.compression == BI_RGB;
   const ptrdiff_t pitch = format.pixels == zdc::PixelFormat::kRgb24
                               ? (w * 3 + 3) & ~3L : zdc::PackedPitch(format.pixels, w);
   zdc::FrameDecoder decoder;
@@ -90,7 +82,7 @@ std::vector<std::vector<uint8_t>> Decode(zdc::AviReader& avi, const Format& form
     pictures.emplace_back(zdc::SurfaceBytes(format.pixels, h, pitch, chroma));
     zdc::ConvertPicture(zdc::DecoderOutputPicture(picture.data(), w, h, chroma), format.pixels,
                         zdc::SurfaceInBuffer(format.pixels, pictures.back().data(), h, pitch,
-                                             chroma, rgb));
+                                             chroma, format.bits && !format.compression));
   }
   return pictures;
 }
