@@ -198,10 +198,6 @@ class TestSink : public CBaseFilter, public SinkState {
       ++Sink()->flushes;
       return CBaseInputPin::BeginFlush();
     }
-    HRESULT STDMETHODCALLTYPE EndFlush() override {
-      ++Sink()->flushes;
-      return CBaseInputPin::EndFlush();
-    }
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
                                          double rate) override {
       ++Sink()->segments;

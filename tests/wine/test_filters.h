@@ -85,7 +85,7 @@ struct SinkState {
   IMemAllocator* ownAllocator = nullptr;  // offered when set
   ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
   std::vector<ReceivedSample> samples;
-  LONG endOfStreams = 0, segments = 0, flushes = 0;
+  LONG endOfStreams = 0, segments = 0, flushes = 0;  // flushes begun
   size_t hold = 0;  // samples kept referenced, as a renderer's flipping chain holds them
   std::vector<IMediaSample*> held;
 };
