@@ -252,7 +252,6 @@ void TestAllocatorNegotiation() {
     if (!g.in) return;
     const auto& t = tests[i];
     g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
-    g.sink->hasRequirements = t.buffers >= 0;
     g.sink->requirements = {t.buffers, 0, t.align, 0};
     if (t.own) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
     CMediaType wide = Offered(g.out);

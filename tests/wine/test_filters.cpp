@@ -161,7 +161,7 @@ class TestSink : public CBaseFilter, public SinkState {
       return CBaseInputPin::NotifyAllocator(allocator, readOnly);
     }
     HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override {
-      if (!Sink()->hasRequirements) return E_NOTIMPL;
+      if (!Sink()->requirements.cbAlign) return E_NOTIMPL;
       return *props = Sink()->requirements, S_OK;
     }
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {

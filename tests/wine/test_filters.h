@@ -80,8 +80,7 @@ struct ReceivedSample {
 // The sink's pin "In" records samples and counts the calls.
 struct SinkState {
   LONG acceptWidth = 0;  // when set, the only output width taken
-  bool hasRequirements = false;
-  ALLOCATOR_PROPERTIES requirements = {};
+  ALLOCATOR_PROPERTIES requirements = {};  // none when cbAlign is 0
   IMemAllocator* ownAllocator = nullptr;  // offered when set
   ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
   std::vector<ReceivedSample> samples;
