@@ -11,6 +11,7 @@
 #include <uuids.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -202,14 +203,13 @@ void TestStreams() {
          g.sink->endOfStreams, g.sink->segments, int(delivered));
     }
     // The average of the bytes used (rounded); the quality is the last frame
-    // header's, kept in hundredths as SetQuality keeps it.
+    // header's, kept in hundredths (truncated, as SetQuality keeps it).
     double total = 0, quality = 0;
     for (size_t f = 0, n = 0; f < frames.size(); ++f)
       if (frames[f].media) total += results[n] ? results[n] : double(frames[f].data.size()), ++n;
     const uint32_t average = uint32_t(total / results.size() + 0.5);
     settings->GetQuality(&quality);
-    const int hundredths = int(clip.quality / 100.0 * 100);
-    ok(AverageShown(g.filter) == average && int(quality * 100 + 0.5) == hundredths,
+    ok(AverageShown(g.filter) == average && std::fabs(quality - clip.quality / 100.0) < 0.0101,
        "%s: got average %u, expected %u; quality %.17g.\n", name, AverageShown(g.filter),
        average, quality);
     settings->Release();
