@@ -118,24 +118,9 @@ HWND CreateFrame(const RECT& rect) {
 void SaveScreenshot(HWND window, const char* path) {
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = client.right, height = client.bottom;
-  BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-  HDC screen = GetDC(window), memory = CreateCompatibleDC(screen);
-  BYTE* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  std::vector<uint8_t> rgb(size_t(width) * height * 3);
-  for (size_t i = 0; i < rgb.size() / 3; ++i)
-    for (int c = 0; c < 3; ++c) rgb[3 * i + c] = bits[4 * i + 2 - c];
+  int width = 0, height = 0;
+  const std::vector<uint8_t> rgb = CaptureClient(window, &width, &height);
   zdc::WritePng(path, width, height, zdc::PngColor::kRgb, rgb.data(), size_t(width) * 3);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
 }
 
 // What the page shows of the filter and writes back to it, in a real

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "check.h"
+#include "regsvr32.h"
 #include "zdc_guids.h"
 
 namespace {
@@ -46,23 +47,6 @@ std::wstring ReadString(const std::wstring& key, const wchar_t* value, DWORD* by
   if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, bytes))
     *bytes = 0;
   return text;
-}
-
-DWORD Regsvr32(const wchar_t* module, bool unregister) {
-  std::wstring line = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" +
-                      module + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
-    return GetLastError();
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = ~0u;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
 }
 
 // Whether the mapper lists the decompressor for this input (and output) at
@@ -168,12 +152,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   CoInitialize(nullptr);
   TestUnregistered();  // a fresh prefix
-  DWORD code = Regsvr32(module, false);
+  DWORD code = RunRegsvr32(L"", module);
   ok(code == 0, "regsvr32: got %lu.\n", code);
   TestRegistered(module);
   TestCreation(module);
   for (int i = 0; i < 2; ++i) {
-    code = Regsvr32(module, true);
+    code = RunRegsvr32(L"/u", module);
     ok(code == 0, "regsvr32 /u, run %d: got %lu.\n", i, code);
   }
   TestUnregistered();

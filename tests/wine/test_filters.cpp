@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "base_input_pin.h"
 #include "base_output_pin.h"
 #include "check.h"
+#include "frame_decoder.h"
+#include "output_formats.h"
+#include "packed_picture.h"
+#include "yvu9_picture.h"
 
 namespace {
 
@@ -88,15 +93,16 @@ BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type) {
                              : offsetof(VIDEOINFOHEADER, bmiHeader)));
 }
 
-CMediaType FirstOffered(IPin* pin) {
+CMediaType Offered(IPin* pin, const GUID* subtype) {
   IEnumMediaTypes* types = nullptr;
   pin->EnumMediaTypes(&types);
-  AM_MEDIA_TYPE* offered = nullptr;
-  types->Next(1, &offered, nullptr);
+  CMediaType found;
+  bool done = false;
+  for (AM_MEDIA_TYPE* type = nullptr; types->Next(1, &type, nullptr) == S_OK; DeleteMediaType(type))
+    if (!done && (!subtype || (type->subtype == *subtype && type->formattype == FORMAT_VideoInfo)))
+      found = *type, done = true;
   types->Release();
-  CMediaType type(*offered);
-  DeleteMediaType(offered);
-  return type;
+  return found;
 }
 
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
@@ -155,7 +161,7 @@ class TestSink : public CBaseFilter, public SinkState {
       return CBaseInputPin::NotifyAllocator(allocator, readOnly);
     }
     HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override {
-      if (!Sink()->hasRequirements) return E_NOTIMPL;
+      if (!Sink()->requirements.cbAlign) return E_NOTIMPL;
       return *props = Sink()->requirements, S_OK;
     }
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
@@ -192,10 +198,6 @@ class TestSink : public CBaseFilter, public SinkState {
       ++Sink()->flushes;
       return CBaseInputPin::BeginFlush();
     }
-    HRESULT STDMETHODCALLTYPE EndFlush() override {
-      ++Sink()->flushes;
-      return CBaseInputPin::EndFlush();
-    }
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
                                          double rate) override {
       ++Sink()->segments;
@@ -213,10 +215,6 @@ class TestSink : public CBaseFilter, public SinkState {
   CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
   Pin pin;
 };
-
-}  // namespace
-
-namespace {
 
 struct TestAllocator final : IMemAllocator {
   LONG refs = 1, handedOut = 0;
@@ -364,4 +362,76 @@ SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths) {
   std::memcpy(frame.data.data() + 8, &header[2], 12);
   frame.data[20] = frame.data[24] = frame.data[28 + padding] = 2;
   return frame;
+}
+
+std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
+                                           int32_t width, int32_t height, zdc::PixelFormat format,
+                                           bool denoise, bool displayMask,
+                                           std::vector<int32_t>* results) {
+  const bool chroma = fourcc != kFourCC_QZV3;
+  zdc::FrameDecoder decoder;
+  decoder.SetDenoise(denoise);
+  decoder.SetDisplayMask(displayMask);
+  decoder.SetSize(width, height, chroma);
+  decoder.SetQuality(0.5);
+  std::vector<uint8_t> picture(zdc::DecoderOutputBytes(width, height, chroma), 0);
+  const ptrdiff_t pitch = zdc::PackedPitch(format, width);
+  std::vector<std::string> pictures;
+  for (const SourceFrame& frame : frames) {
+    if (!frame.media) continue;
+    const int32_t used =
+        decoder.Decode(frame.data.data(), uint32_t(frame.data.size()), picture.data(), width);
+    if (results) results->push_back(used);
+    std::vector<uint8_t> out(zdc::SurfaceBytes(format, height, pitch, chroma));
+    const zdc::Surface surface = zdc::SurfaceInBuffer(format, out.data(), height, pitch, chroma);
+    zdc::ConvertPicture(zdc::DecoderOutputPicture(picture.data(), width, height, chroma), format,
+                        surface);
+    std::ostringstream packed;  // YVU9 without the gap
+    WritePackedPicture(packed, format, surface, width, height, chroma);
+    pictures.push_back(packed.str());
+  }
+  return pictures;
+}
+
+void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
+                   const std::vector<std::string>& want, bool withChroma) {
+  ok(got.size() == want.size(), "%s: got %zu pictures, expected %zu.\n", name, got.size(),
+     want.size());
+  for (size_t i = 0; i < got.size() && i < want.size(); ++i) {
+    OutputLayout layout;
+    std::vector<BYTE> bytes = got[i].bytes;
+    std::ostringstream out;
+    if (LayoutOfType(got[i].type, &layout))
+      WritePackedPicture(out, layout.format->pixels, layout.SurfaceIn(bytes.data(), withChroma),
+                         layout.pictureWidth, layout.pictureHeight, withChroma);
+    const std::string picture = out.str();
+    size_t at = 0;
+    while (at < picture.size() && at < want[i].size() && picture[at] == want[i][at]) ++at;
+    ok(picture == want[i], "%s: picture %zu differs at byte %zu of %zu.\n", name, i, at,
+       want[i].size());
+  }
+}
+
+std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
+  RECT client;
+  GetClientRect(window, &client);
+  *width = client.right, *height = client.bottom;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(window);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, *width, *height, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<uint8_t> rgb(size_t(*width) * *height * 3);
+  const auto* bgrx = static_cast<const uint8_t*>(bits);
+  for (size_t p = 0; p < rgb.size() / 3; ++p)
+    for (int c = 0; c < 3; ++c) rgb[3 * p + c] = bgrx[4 * p + 2 - c];
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+  return rgb;
 }

@@ -2,7 +2,8 @@
 // its class factory, input media types, a graph of the platform's Filter Graph
 // Manager holding a source, the decompressor and a recording sink (the
 // two written on our framework), an allocator that asks for a format change,
-// and empty key frames of a chosen size and quality.
+// empty key frames, the pictures `zdc decode --format` writes for a stream,
+// and a window's capture.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +12,11 @@
 #include <vfwmsgs.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "media_type.h"
+#include "picture_convert.h"
 #include "zdc_guids.h"
 
 bool LoadDecompressorModule(const wchar_t* path);
@@ -45,7 +48,8 @@ struct AggregatingOuter : IUnknown {
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
                      REFERENCE_TIME avgTimePerFrame = 400000);
 BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type);
-CMediaType FirstOffered(IPin* pin);
+// The first type offered, or the first VIDEOINFOHEADER type of `subtype`.
+CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
@@ -76,12 +80,11 @@ struct ReceivedSample {
 // The sink's pin "In" records samples and counts the calls.
 struct SinkState {
   LONG acceptWidth = 0;  // when set, the only output width taken
-  bool hasRequirements = false;
-  ALLOCATOR_PROPERTIES requirements = {};
+  ALLOCATOR_PROPERTIES requirements = {};  // none when cbAlign is 0
   IMemAllocator* ownAllocator = nullptr;  // offered when set
   ALLOCATOR_PROPERTIES notified = {};     // at NotifyAllocator
   std::vector<ReceivedSample> samples;
-  LONG endOfStreams = 0, segments = 0, flushes = 0;
+  LONG endOfStreams = 0, segments = 0, flushes = 0;  // flushes begun
   size_t hold = 0;  // samples kept referenced, as a renderer's flipping chain holds them
   std::vector<IMediaSample*> held;
 };
@@ -114,3 +117,16 @@ struct TestGraph {
 // Decode reports as `bytes` long, with `hundredths` as its quality.
 SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
 
+
+// The pictures `zdc decode --format` writes for the media frames: a
+// FrameDecoder as the filter drives it (one persistent picture, quality 0.5),
+// converted after every frame; `results` gets what Decode returned.
+std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
+                                           int32_t width, int32_t height, zdc::PixelFormat format,
+                                           bool denoise = false, bool displayMask = false,
+                                           std::vector<int32_t>* results = nullptr);
+// Each sample's picture, packed as above from the layout of its own type.
+void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
+                   const std::vector<std::string>& want, bool withChroma);
+// The window's client area as 24-bit RGB rows, top-down.
+std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height);
