@@ -14,6 +14,7 @@ uint8_t* Row(uint8_t* plane, ptrdiff_t pitch, int row) { return plane + pitch * 
 
 void CopyRows(const uint8_t* source, size_t stride, int width, int height, uint8_t* plane,
               ptrdiff_t pitch) {
+  if (width <= 0) return;  // a plane without columns has no rows to copy
   for (int y = 0; y < height; ++y) {
     std::memcpy(Row(plane, pitch, y), source + stride * static_cast<size_t>(y), static_cast<size_t>(width));
   }
