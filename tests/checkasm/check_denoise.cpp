@@ -7,7 +7,6 @@
 // differences of exactly the threshold and one more; flat (like the right
 // edge's zero samples); extreme values; flat fields with isolated outliers.
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "checkasm.h"
@@ -93,41 +92,11 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
   return {plane.Allowed(), ""};
 }
 
-void Describe(uint64_t seed, int trial) {
-  Random random(seed);
-  const Inputs in = MakeInputs(random, static_cast<Content>(trial % kContents));
-  std::printf(
-      "  %d x %d pixels, source pitch %d, destination pitch %d, threshold %u, content %d"
-      " (output byte = row * width + column)\n",
-      in.width, in.height, in.sourcePitch, in.destinationPitch, in.threshold, trial % kContents);
-  if (in.width * in.height <= 256)
-    PrintValues("source bytes", in.source.data(), static_cast<int>(in.source.size()));
-}
-
-double Bench(const Kernels& kernels) {
-  Random random(1);
-  Inputs in{640, 480, 640, 640, 10, std::vector<uint8_t>(640 * 480)};
-  for (int32_t i = 0; i < 640 * 480; ++i)
-    in.source[i] = Pixel(random, kSmooth, in, i / 640, i % 640);
-  std::vector<uint8_t> destination(640 * 480);
-  const std::vector<uint16_t> thresholds(8, 10);
-  return TimePerCall(
-      [&] {
-        kernels.block.denoisePlane(in.source.data(), 640, destination.data(), 640, 480, 640,
-                             thresholds.data());
-      },
-      1);
-}
-
 }  // namespace
 
 const KernelCheck kDenoisePlaneCheck = {
     "denoise_plane",
     [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.denoisePlane); },
-    4,
-    Run,
-    Describe,
-    Bench,
-    "640x480 plane"};
+    4, Run};
 
 }  // namespace zdc::checkasm
