@@ -10,12 +10,13 @@
 //                      planes and sections, and blocks with extreme values
 //   mask_codings       the masks of those sections, and coded masks of every
 //                      coding that reach the codings' limits
-//   avi_reader         small AVI files of those streams, and one with an
-//                      OpenDML continuation and a standard index
+//   avi_reader         small AVI files of those streams (the OpenDML layouts
+//                      the writer does not make are the AVI unit tests')
 //   y4m_reader         small YUV4MPEG2 streams of every chroma layout, odd
 //                      sizes, frame parameters and comments
 //
 // Usage: zdc_fuzz_seeds DIR
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -23,17 +24,20 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "arithmetic_coefficient_encoder.h"
 #include "arithmetic_encoder.h"
 #include "avi_writer.h"
+#include "dequant_tracker.h"
 #include "encoder_options.h"
+#include "encoder_test_pictures.h"
 #include "frame_encoder.h"
-#include "frame_layout.h"
 #include "frame_stream.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
-#include "media_avi_builder.h"
+#include "plane_encoder.h"
 
 namespace zdc::fuzz {
 namespace {
@@ -80,41 +84,31 @@ void WriteMaskSeed(int coding, const Bytes& data, uint32_t wordsPerRow, uint32_t
   Write("mask_codings", head, data);
 }
 
-uint32_t Le32(const Bytes& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-         static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
-// Cuts a frame into its planes' coefficient streams and masks.
-void WriteSectionSeeds(const FrameEncoder& encoder, const Bytes& frame, int variant) {
-  const bool key = frame[6] == 0 && frame[7] == 0;
-  size_t offset = kFrameHeaderSize;
-  for (size_t plane = 0; plane < encoder.Planes().size(); ++plane) {
-    const size_t end = offset + Le32(frame, 8 + 4 * plane);
-    const auto at = [&frame](size_t from, size_t to) {
-      return Bytes(frame.begin() + static_cast<ptrdiff_t>(from),
-                   frame.begin() + static_cast<ptrdiff_t>(to));
-    };
-    if (key) {
-      WriteCoefficientSeed((plane == 0) | frame[offset] << 2, at(offset + kPlaneHeaderSize, end),
-                           variant);
-    } else if (end != offset) {
-      const uint32_t maskOffset = Le32(frame, offset),
-                     maskSize = frame[offset + 4] | frame[offset + 5] << 8;
-      const uint8_t storage = frame[offset + 13];
-      WriteCoefficientSeed((plane == 0) | 2 | frame[offset + 12] << 2,
-                           at(offset + kSectionHeaderSize, maskOffset), variant);
-      const int coding = frame[offset + 6] == 'F' && frame[offset + 7] == 'D' ? 2
-                         : storage == kMaskStorageLzw                         ? 0
-                         : storage == kMaskStorageRunLength                   ? 1
-                                                                              : -1;
-      const PlaneEncoder& p = encoder.Planes()[plane];
-      if (coding >= 0) {
-        WriteMaskSeed(coding, at(maskOffset, maskOffset + maskSize), (p.BlocksPerRow() + 31) / 32,
-                      p.BlockRows());
-      }
+// The coefficient streams of a plane's key section and of delta sections in
+// both codings, and the masks of those sections in every mask coding,
+// straight from the plane encoder.
+void WritePlaneSeeds(int32_t width, int32_t height, bool luminance, uint16_t quality) {
+  PlaneEncoder plane(width, height, luminance, ChooseBlockKernels(0));
+  DequantTracker dequant;
+  dequant.NextFrame(quality);
+  HuffmanEncoder huffman;
+  ArithmeticCoefficientEncoder arithmetic;
+  for (int frame = 0; frame < 4; ++frame) {
+    CoefficientEncoder& coder = frame % 2 ? static_cast<CoefficientEncoder&>(arithmetic) : huffman;
+    const Picture picture = test::MakeTestPicture(width, height, false, frame);
+    coder.BeginSection(luminance, frame > 0);
+    if (frame == 0) {
+      plane.EncodeKey(picture.luma.data(), dequant.Table(), coder);
+    } else {
+      const auto delta = plane.EncodeDelta(picture.luma.data(), dequant.Table(), 64, coder);
+      const uint32_t rows = static_cast<uint32_t>(plane.BlockRows());
+      WriteMaskSeed(0, EncodeLzwMask(delta.mask.data(), delta.mask.size()), delta.wordsPerRow, rows);
+      WriteMaskSeed(1, EncodeRunLengthMask(delta.mask.data(), delta.mask.size()),
+                    delta.wordsPerRow, rows);
+      WriteMaskSeed(2, EncodeFdMask(delta.mask.data(), delta.wordsPerRow, rows), delta.wordsPerRow,
+                    rows);
     }
-    offset = end;
+    WriteCoefficientSeed(luminance | (frame > 0) << 1 | frame % 2 << 2, coder.Finish(), frame);
   }
 }
 
@@ -144,8 +138,7 @@ std::vector<Bytes> EncodeStream(const StreamPlan& plan, int variant) {
       encoder.SetCoder(i % 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
     }
     frames.push_back(
-        encoder.EncodeFrame(MakeTestPattern(plan.width, plan.height, plan.withChroma, i)));
-    WriteSectionSeeds(encoder, frames.back(), variant + i);
+        encoder.EncodeFrame(test::MakeTestPicture(plan.width, plan.height, plan.withChroma, i)));
   }
   return frames;
 }
@@ -158,7 +151,6 @@ void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, i
   setup.height = plan.height;
   setup.withChroma = plan.withChroma;
   setup.portableKernels = variant % 3 == 0;
-  setup.checkRecovery = variant % 2 == 0;
   setup.strideExtra = variant * 13 % 64;
   Bytes seed;
   AppendSetup(setup, &seed);
@@ -196,63 +188,28 @@ void WriteAviSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int 
   writer.Finish();
 }
 
-// What the media library's writer does not make: an OpenDML continuation
-// ('RIFF' 'AVIX' with its own 'movi' and an 'ix00' standard index), a 'rec '
-// group, a chunk of another stream and an odd-sized frame without its pad.
-void WriteOpenDmlSeed(const std::vector<Bytes>& frames) {
-  using namespace zdc_test;
-  const Bytes first = SimpleAvi(AviLayout(), {frames[0], frames[1]}, {true, false});
-  const uint64_t moviData = first.size() + 24;  // 'RIFF' size 'AVIX' 'LIST' size 'movi'
-  std::vector<Bytes> chunks;
-  Bytes entries;
-  uint64_t position = moviData;
-  for (size_t i = 2; i < frames.size(); ++i) {
-    chunks.push_back(Chunk("00dc", frames[i]));
-    const uint32_t size = static_cast<uint32_t>(frames[i].size()) | (i == 2 ? 0 : 0x80000000u);
-    entries =
-        Join({entries, Le32Bytes(static_cast<uint32_t>(position + 8 - moviData)), Le32Bytes(size)});
-    position += chunks.back().size();
-  }
-  chunks.push_back(Chunk(
-      "ix00", Join({Le16Bytes(2), Bytes{0, 1}, Le32Bytes(static_cast<uint32_t>(frames.size() - 2)),
-                    Text("00dc"), Le64Bytes(moviData), Le32Bytes(0), entries})));
-  chunks.push_back(
-      List("rec ", {Chunk("01wb", Bytes(6, 0x11)), Chunk("00dc", Bytes(5, 0x22), false)}));
-  chunks.push_back(Chunk("00dc", frames[0]));
-  Write("avi_reader", Join({first, ListOf("AVIX", {ListOf("movi", chunks)}, "RIFF")}), {});
-}
-
-// Blocks at the edges of what the codes carry, in both coders.
+// Blocks at the edges of what the codes carry, in both coders: a lone DC,
+// the largest level at the last scan position, every position busy, large
+// values between runs, and the smallest value the arithmetic coder takes.
 void WriteCoefficientSeeds() {
   for (int delta = 0; delta < 2; ++delta) {
     for (int coder = 0; coder < 3; ++coder) {  // Huffman chroma, Huffman luma, arithmetic
-      const int32_t maxLevel = coder == 2 ? 32767 : HuffmanEncoder::kLimits.maxLevel;
-      std::vector<std::vector<int16_t>> blocks(7, std::vector<int16_t>(64, 0));
+      const int32_t m = coder == 2 ? 32767 : HuffmanEncoder::kLimits.maxLevel;
+      std::vector<std::array<int16_t, 64>> blocks(6, std::array<int16_t, 64>{});
       blocks[1][0] = 5;
-      blocks[2][63] = static_cast<int16_t>(maxLevel);  // the last scan position
+      blocks[2][63] = static_cast<int16_t>(m);
       for (int i = 0; i < 64; ++i)
         blocks[3][i] = static_cast<int16_t>((i % 2 ? -1 : 1) * (1 + i * 3));
-      const int32_t m = maxLevel;  // large values, then runs
-      for (auto [b, i, v] : {std::tuple{4, 0, -m},
-                             {4, 1, m},
-                             {4, 8, -m},
-                             {4, 9, 128},
-                             {4, 16, -128},
-                             {4, 2, 127},
-                             {4, 3, -127},
-                             {5, 0, 100},
-                             {5, 7, 1},
-                             {5, 56, -2},
-                             {5, 63, 40}}) {
-        blocks[b][i] = static_cast<int16_t>(v);
-      }
-      blocks[6][0] = blocks[6][5] = coder == 2 ? -32768 : 0;
+      for (auto [i, v] : {std::pair{0, -m}, {1, m}, {8, -m}, {9, 128}, {16, -128}, {2, 127},
+                          {3, -127}, {56, -2}, {63, 40}})
+        blocks[4][i] = static_cast<int16_t>(v);
+      blocks[5][0] = blocks[5][5] = static_cast<int16_t>(coder == 2 ? -32768 : 0);
       HuffmanEncoder huffman;
       ArithmeticEncoder arithmetic;
       huffman.BeginSection(coder == 1, delta);
       arithmetic.BeginSection(delta);
       int16_t predictor = 128;
-      for (std::vector<int16_t>& block : blocks) {
+      for (std::array<int16_t, 64>& block : blocks) {
         if (coder == 2) {
           arithmetic.EncodeBlock(block.data());
           continue;
@@ -338,9 +295,12 @@ void Generate() {
     const std::vector<Bytes> frames = EncodeStream(plan, variant);
     for (int k = 0; k < 3; ++k) WriteStreamSeed(plan, frames, variant + k);
     if (variant % 3 == 0 || !plan.withChroma) WriteAviSeed(plan, frames, variant);
-    if (variant == 0) WriteOpenDmlSeed(frames);
     variant += 3;
   }
+  // Planes of one block, one mask word per row, and two words per row.
+  for (auto [width, height, luminance, quality] :
+       {std::tuple{64, 64, 1, 50}, {24, 16, 0, 30}, {8, 8, 0, 90}, {264, 16, 1, 70}, {176, 144, 1, 40}})
+    WritePlaneSeeds(width, height, luminance, static_cast<uint16_t>(quality));
   WriteCoefficientSeeds();
   WriteCodedMaskSeeds();
   WriteY4mSeeds();
