@@ -6,8 +6,8 @@
 //                      coding and mask storage, at sizes that take every
 //                      route through the frame driver, with the switches
 //                      and settings changed between frames
-//   coefficient_coders the Huffman and arithmetic streams of those frames'
-//                      planes and sections, and blocks with extreme values
+//   coefficient_coders the Huffman and arithmetic streams of key planes and
+//                      delta sections, from the plane encoder
 //   mask_codings       the masks of those sections, and coded masks of every
 //                      coding that reach the codings' limits
 //   avi_reader         small AVI files of those streams (the OpenDML layouts
@@ -16,7 +16,6 @@
 //                      sizes, frame parameters and comments
 //
 // Usage: zdc_fuzz_seeds DIR
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -28,7 +27,6 @@
 #include <vector>
 
 #include "arithmetic_coefficient_encoder.h"
-#include "arithmetic_encoder.h"
 #include "avi_writer.h"
 #include "dequant_tracker.h"
 #include "encoder_options.h"
@@ -84,6 +82,13 @@ void WriteMaskSeed(int coding, const Bytes& data, uint32_t wordsPerRow, uint32_t
   Write("mask_codings", head, data);
 }
 
+// A mask in every coding.
+void WriteMaskSeeds(const Bytes& mask, uint32_t wordsPerRow, uint32_t blockRows) {
+  WriteMaskSeed(0, EncodeLzwMask(mask.data(), mask.size()), wordsPerRow, blockRows);
+  WriteMaskSeed(1, EncodeRunLengthMask(mask.data(), mask.size()), wordsPerRow, blockRows);
+  WriteMaskSeed(2, EncodeFdMask(mask.data(), wordsPerRow, blockRows), wordsPerRow, blockRows);
+}
+
 // The coefficient streams of a plane's key section and of delta sections in
 // both codings, and the masks of those sections in every mask coding,
 // straight from the plane encoder.
@@ -101,12 +106,7 @@ void WritePlaneSeeds(int32_t width, int32_t height, bool luminance, uint16_t qua
       plane.EncodeKey(picture.luma.data(), dequant.Table(), coder);
     } else {
       const auto delta = plane.EncodeDelta(picture.luma.data(), dequant.Table(), 64, coder);
-      const uint32_t rows = static_cast<uint32_t>(plane.BlockRows());
-      WriteMaskSeed(0, EncodeLzwMask(delta.mask.data(), delta.mask.size()), delta.wordsPerRow, rows);
-      WriteMaskSeed(1, EncodeRunLengthMask(delta.mask.data(), delta.mask.size()),
-                    delta.wordsPerRow, rows);
-      WriteMaskSeed(2, EncodeFdMask(delta.mask.data(), delta.wordsPerRow, rows), delta.wordsPerRow,
-                    rows);
+      WriteMaskSeeds(delta.mask, delta.wordsPerRow, static_cast<uint32_t>(plane.BlockRows()));
     }
     WriteCoefficientSeed(luminance | (frame > 0) << 1 | frame % 2 << 2, coder.Finish(), frame);
   }
@@ -154,22 +154,18 @@ void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, i
   setup.strideExtra = variant * 13 % 64;
   Bytes seed;
   AppendSetup(setup, &seed);
+  // Per variant: no switches; denoise; the mask display; every pair of
+  // switches, then a new size; a quality set; a refused size, SetSize again
+  // and a narrow output pitch, with both switches.
+  const int kind = variant % 6;
   for (size_t i = 0; i < frames.size(); ++i) {
-    const bool last = i + 1 == frames.size();
     const uint8_t controls[] = {
-        0,
-        kDenoise,
-        kDisplayMask,
-        static_cast<uint8_t>(i % 4 |
-                             (last ? kResize : 0)),  // every pair of switches, then a new size
+        0, kDenoise, kDisplayMask,
+        static_cast<uint8_t>(i % 4 | (i + 1 == frames.size() ? kResize : 0)),
         static_cast<uint8_t>(i == 1 ? kSetQuality : 0),
         static_cast<uint8_t>((i == 1 ? kFailedSize : 0) | (i == 2 ? kSetSizeAgain : 0) |
                              (i == 3 ? kNarrowStride : 0) | kDenoise | kDisplayMask)};
-    const int kind = variant % 6;
-    AppendFrame(controls[kind],
-                static_cast<uint8_t>(kind == 4   ? 29
-                                     : kind >= 3 ? variant
-                                                 : 50),
+    AppendFrame(controls[kind], static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50),
                 frames[i], &seed);
   }
   Write("frame_decoder", seed, {});
@@ -188,50 +184,14 @@ void WriteAviSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int 
   writer.Finish();
 }
 
-// Blocks at the edges of what the codes carry, in both coders: a lone DC,
-// the largest level at the last scan position, every position busy, large
-// values between runs, and the smallest value the arithmetic coder takes.
-void WriteCoefficientSeeds() {
-  for (int delta = 0; delta < 2; ++delta) {
-    for (int coder = 0; coder < 3; ++coder) {  // Huffman chroma, Huffman luma, arithmetic
-      const int32_t m = coder == 2 ? 32767 : HuffmanEncoder::kLimits.maxLevel;
-      std::vector<std::array<int16_t, 64>> blocks(6, std::array<int16_t, 64>{});
-      blocks[1][0] = 5;
-      blocks[2][63] = static_cast<int16_t>(m);
-      for (int i = 0; i < 64; ++i)
-        blocks[3][i] = static_cast<int16_t>((i % 2 ? -1 : 1) * (1 + i * 3));
-      for (auto [i, v] : {std::pair{0, -m}, {1, m}, {8, -m}, {9, 128}, {16, -128}, {2, 127},
-                          {3, -127}, {56, -2}, {63, 40}})
-        blocks[4][i] = static_cast<int16_t>(v);
-      blocks[5][0] = blocks[5][5] = static_cast<int16_t>(coder == 2 ? -32768 : 0);
-      HuffmanEncoder huffman;
-      ArithmeticEncoder arithmetic;
-      huffman.BeginSection(coder == 1, delta);
-      arithmetic.BeginSection(delta);
-      int16_t predictor = 128;
-      for (std::array<int16_t, 64>& block : blocks) {
-        if (coder == 2) {
-          arithmetic.EncodeBlock(block.data());
-          continue;
-        }
-        // A key block's DC is reached in steps the DC code can carry.
-        if (!delta) block[0] = predictor = static_cast<int16_t>(predictor + block[0] % 200);
-        huffman.EncodeBlock(block.data());
-      }
-      WriteCoefficientSeed((coder == 1) | delta << 1 | (coder == 2) << 2,
-                           coder == 2 ? arithmetic.Finish() : huffman.Finish(), 0);
-    }
-  }
-}
-
-// Sparse masks, a dense one that fills the LZW dictionary (clear and widen
-// codes), and long runs (the run-length coding's long form), in every coding.
+// Masks larger than the planes' (a dense one fills the LZW dictionary: clear
+// and widen codes) and long runs (the run-length coding's long form).
 void WriteCodedMaskSeeds() {
   uint32_t state = 12345;
   const struct {
     uint32_t wordsPerRow, blockRows;
     uint32_t density;  // one in `density` bits set; 0: long runs of 0xFF
-  } kMasks[] = {{1, 6, 10}, {2, 9, 4}, {1, 1, 2}, {8, 96, 2}, {4, 40, 0}, {1, 60, 30}};
+  } kMasks[] = {{1, 1, 2}, {8, 96, 2}, {4, 40, 0}, {1, 60, 30}};
   for (const auto& m : kMasks) {
     Bytes mask(m.wordsPerRow * m.blockRows * 4, 0);
     for (size_t i = 0; i < mask.size(); ++i) {
@@ -241,10 +201,7 @@ void WriteCodedMaskSeeds() {
       }
       if (!m.density) mask[i] = i / 300 % 2 ? 0xFF : 0x00;
     }
-    WriteMaskSeed(0, EncodeLzwMask(mask.data(), mask.size()), m.wordsPerRow, m.blockRows);
-    WriteMaskSeed(1, EncodeRunLengthMask(mask.data(), mask.size()), m.wordsPerRow, m.blockRows);
-    WriteMaskSeed(2, EncodeFdMask(mask.data(), m.wordsPerRow, m.blockRows), m.wordsPerRow,
-                  m.blockRows);
+    WriteMaskSeeds(mask, m.wordsPerRow, m.blockRows);
   }
 }
 
@@ -301,7 +258,6 @@ void Generate() {
   for (auto [width, height, luminance, quality] :
        {std::tuple{64, 64, 1, 50}, {24, 16, 0, 30}, {8, 8, 0, 90}, {264, 16, 1, 70}, {176, 144, 1, 40}})
     WritePlaneSeeds(width, height, luminance, static_cast<uint16_t>(quality));
-  WriteCoefficientSeeds();
   WriteCodedMaskSeeds();
   WriteY4mSeeds();
   std::printf("wrote %d seeds under %s\n", written, root.string().c_str());
