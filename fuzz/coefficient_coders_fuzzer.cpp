@@ -15,6 +15,7 @@
 // blocks). The coders' round trips are the unit tests'.
 #include <array>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "arithmetic_decoder.h"
@@ -33,13 +34,13 @@ struct Coders {
   ArithmeticDecoder qm;
 };
 
+// The blocks decoded, then how the section ended and where the reads stopped.
 struct Decoded {
   std::vector<Block> blocks;
-  bool failed = false, overran = false;
+  int ending = 0;  // 0 all blocks out, 1 a failed block, 2 read past the sample
   uint32_t endOffset = 0;
   bool operator==(const Decoded& o) const {
-    return blocks == o.blocks && failed == o.failed && overran == o.overran &&
-           endOffset == o.endOffset;
+    return std::tie(blocks, ending, endOffset) == std::tie(o.blocks, o.ending, o.endOffset);
   }
 };
 
@@ -63,7 +64,7 @@ Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, i
       CheckIntact(area, "coefficient block");
       if (!good) {
         ZDC_FUZZ_CHECK(offset == before, "a failed block leaves the read offset alone");
-        decoded.failed = true;
+        decoded.ending = 1;
         break;
       }
       ZDC_FUZZ_CHECK(offset >= before && offset <= size,
@@ -73,7 +74,7 @@ Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, i
     }
     if (!c.arithmetic) c.huffman.EndSection();
   } catch (const SampleOverrun&) {
-    decoded.overran = true;
+    decoded.ending = 2;
   }
   decoded.endOffset = offset;
   return decoded;
