@@ -62,12 +62,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZDC_FUZZ_CHECK(frame.length == 0 || std::equal(bytes.begin(), bytes.end(), data + frame.offset),
                    "a frame reads back with its bytes");
   }
-  bool threw = false;
-  try {
-    reader->ReadFrame(reader->FrameCount());
-  } catch (const MediaError&) {
-    threw = true;
-  }
-  ZDC_FUZZ_CHECK(threw, "a frame number past the end is refused");
   return 0;
 }

@@ -9,23 +9,18 @@
 //
 // Checks: reads stay inside the sample (leaving it throws SampleOverrun, the
 // defined outcome); the read offset never moves backwards or past the
-// sample, and a failed block leaves it alone; a failed arithmetic section
-// stays failed; the Huffman start loads 8 bytes and its end step looks at
-// most nine ahead; every coefficient is written and nothing carries over from
-// one section to the next (a second pass of the same decoder, its blocks
-// starting out otherwise, gives the same blocks). Round trip: the good blocks,
-// coded by the encoder, decode to the same blocks, ending exactly at the end
-// of the encoder's stream.
+// sample, and a failed block leaves it alone; every coefficient is written
+// and nothing carries over from one section to the next (a second pass of
+// the same decoders, their blocks starting out otherwise, gives the same
+// blocks). The coders' round trips are the unit tests'.
 #include <array>
 #include <cstdint>
-#include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include "arithmetic_decoder.h"
-#include "arithmetic_encoder.h"
 #include "fuzz_support.h"
 #include "huffman_decoder.h"
-#include "huffman_encoder.h"
 
 namespace zdc::fuzz {
 namespace {
@@ -39,18 +34,17 @@ struct Coders {
   ArithmeticDecoder qm;
 };
 
+// The blocks decoded, then how the section ended and where the reads stopped.
 struct Decoded {
   std::vector<Block> blocks;
-  bool failed = false, overran = false;
+  int ending = 0;  // 0 all blocks out, 1 a failed block, 2 read past the sample
   uint32_t endOffset = 0;
   bool operator==(const Decoded& o) const {
-    return blocks == o.blocks && failed == o.failed && overran == o.overran &&
-           endOffset == o.endOffset;
+    return std::tie(blocks, ending, endOffset) == std::tie(o.blocks, o.ending, o.endOffset);
   }
 };
 
-Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, size_t maxBlocks,
-                  int16_t fill) {
+Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, int16_t fill) {
   guarded::Input sample(data, size);
   const SampleView view(sample.data(), sample.size32());
   Decoded decoded;
@@ -58,23 +52,19 @@ Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, s
   try {
     if (c.arithmetic) {
       c.qm.BeginSection(view, &offset, c.delta);
-      ZDC_FUZZ_CHECK(offset == start, "the arithmetic start reads nothing");
     } else {
       c.huffman.BeginSection(view, &offset, c.luminance, c.delta);
-      ZDC_FUZZ_CHECK(offset == start + 8, "the Huffman start loads 8 bytes");
     }
     guarded::Area area(sizeof(Block), 5);
     int16_t* block = reinterpret_cast<int16_t*>(area.Allow(0, sizeof(Block), 1, 0));
-    while (decoded.blocks.size() < maxBlocks) {
+    while (decoded.blocks.size() < kMaxBlocks) {
       const uint32_t before = offset;
       std::fill(block, block + 64, fill);
       const bool good = c.arithmetic ? c.qm.DecodeBlock(block) : c.huffman.DecodeBlock(block);
       CheckIntact(area, "coefficient block");
       if (!good) {
         ZDC_FUZZ_CHECK(offset == before, "a failed block leaves the read offset alone");
-        decoded.failed = true;
-        ZDC_FUZZ_CHECK(!c.arithmetic || !c.qm.DecodeBlock(block), "a failed section stays failed");
-        ZDC_FUZZ_CHECK(offset == before, "a failed section reads nothing more");
+        decoded.ending = 1;
         break;
       }
       ZDC_FUZZ_CHECK(offset >= before && offset <= size,
@@ -82,31 +72,12 @@ Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, s
       decoded.blocks.emplace_back();
       std::copy(block, block + 64, decoded.blocks.back().begin());
     }
-    if (!c.arithmetic) {
-      const uint32_t before = offset;
-      c.huffman.EndSection();
-      ZDC_FUZZ_CHECK(offset > before && offset - before <= 9, "the end step looks nine ahead");
-    }
+    if (!c.arithmetic) c.huffman.EndSection();
   } catch (const SampleOverrun&) {
-    decoded.overran = true;
+    decoded.ending = 2;
   }
   decoded.endOffset = offset;
   return decoded;
-}
-
-std::vector<uint8_t> Encode(const Coders& c, const std::vector<Block>& blocks) {
-  if (c.arithmetic) {
-    ArithmeticEncoder encoder;
-    encoder.BeginSection(c.delta);
-    for (const Block& block : blocks) {
-      ZDC_FUZZ_CHECK(encoder.EncodeBlock(block.data()), "an open section takes every block");
-    }
-    return encoder.Finish();
-  }
-  HuffmanEncoder encoder;
-  encoder.BeginSection(c.luminance, c.delta);
-  for (const Block& block : blocks) encoder.EncodeBlock(block.data());
-  return encoder.Finish();
 }
 
 }  // namespace
@@ -116,25 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc::fuzz;
   FuzzBytes bytes(data, size);
   const uint8_t flags = bytes.Byte();
-  // One set of decoders for every pass: each section must start afresh.
+  // One set of decoders for both passes: each section must start afresh.
   Coders c{(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, {}, {}};
   const uint32_t start = bytes.Byte();
-  const Decoded decoded = DecodeAll(c, bytes.Here(), bytes.Remaining(), start, kMaxBlocks, 0x5A5A);
-  ZDC_FUZZ_CHECK(
-      DecodeAll(c, bytes.Here(), bytes.Remaining(), start, kMaxBlocks, -0x2BCD) == decoded,
-      "decoding depends on the data alone, and every coefficient is written");
-
-  std::vector<uint8_t> stream;
-  try {
-    stream = Encode(c, decoded.blocks);
-  } catch (const std::out_of_range&) {
-    return 0;  // a key DC that wrapped around 16 bits has no Huffman code
-  }
-  const Decoded again = DecodeAll(c, stream.data(), stream.size(), 0, decoded.blocks.size(), 0);
-  ZDC_FUZZ_CHECK(!again.overran, "the encoder's stream holds every byte the decoder reads");
-  ZDC_FUZZ_CHECK(!c.arithmetic || !again.failed, "re-coded blocks decode without failure");
-  ZDC_FUZZ_CHECK(again.blocks == decoded.blocks, "re-coded blocks decode to the same blocks");
-  ZDC_FUZZ_CHECK(again.endOffset == stream.size(),
-                 "the decoder stops exactly at the end of the encoder's stream");
+  ZDC_FUZZ_CHECK(DecodeAll(c, bytes.Here(), bytes.Remaining(), start, 0x5A5A) ==
+                     DecodeAll(c, bytes.Here(), bytes.Remaining(), start, -0x2BCD),
+                 "decoding depends on the data alone, and every coefficient is written");
   return 0;
 }

@@ -7,53 +7,21 @@
 // bands. After every frame: nothing outside the picture's pixels was written;
 // a refused frame (no size, an output pitch narrower than the picture, a
 // header too short) or one that the delta chain skips writes nothing; the
-// quality follows the rules for header and setter. Optionally, after the
-// stream, good key and delta frames of both codings decode exactly as on a
-// fresh decoder with the same settings.
+// quality follows the rules for header and setter. (How good frames decode
+// after damaged ones is in the golden hashes of damaged streams.)
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <tuple>
 #include <vector>
 
 #include "cpu_features.h"
-#include "encoder_options.h"
 #include "frame_decoder.h"
-#include "frame_encoder.h"
 #include "frame_stream.h"
 
 namespace zdc::fuzz {
 namespace {
 
 constexpr int32_t kSkippedFrame = 20;
-constexpr int kGoodFrames = 4;
-using GoodFrames = std::vector<std::vector<uint8_t>>;
-
-// Good frames made by the encoder at quality 50: a Huffman key frame, an
-// arithmetic delta frame, an arithmetic key frame, a Huffman delta frame.
-// Kept per size (encoding costs far more than decoding), in a bounded list
-// (std::map rebalances in library code that MemorySanitizer cannot follow).
-const GoodFrames& GoodFramesFor(const StreamSetup& s) {
-  static std::vector<std::pair<std::tuple<int32_t, int32_t, bool>, GoodFrames>> cache;
-  const std::tuple<int32_t, int32_t, bool> key(s.width, s.height, s.withChroma);
-  for (const auto& [size, frames] : cache) {
-    if (size == key) return frames;
-  }
-  if (cache.size() >= 64) cache.clear();
-  GoodFrames& frames = cache.emplace_back(key, GoodFrames()).second;
-  EncoderOptions options;
-  options.fourcc = s.withChroma ? kFourccQzv2 : kFourccQzv3;
-  options.quality = 50;
-  options.keyInterval = 0;
-  FrameEncoder encoder(s.width, s.height, options);
-  for (int i = 0; i < kGoodFrames; ++i) {
-    encoder.SetCoder(i == 1 || i == 2 ? CoefficientCoding::kArithmetic
-                                      : CoefficientCoding::kHuffman);
-    if (i == 2) encoder.RequestKeyFrame();
-    frames.push_back(encoder.EncodeFrame(MakeTestPattern(s.width, s.height, s.withChroma, 3 * i)));
-  }
-  return frames;
-}
 
 // The output picture as the decoder writes it: a luma plane of `height` rows
 // at the stride, then with chroma two planes of height / 4 rows at stride / 4,
@@ -84,18 +52,6 @@ void Prepare(FrameDecoder& decoder, const StreamSetup& s, bool denoise, bool dis
   decoder.SetDisplayMask(displayMask);
 }
 
-// The results and pictures of the good frames on `decoder`.
-std::vector<std::vector<uint8_t>> DecodeGoodFrames(FrameDecoder& decoder, const StreamSetup& s) {
-  guarded::Area output = MakeOutput(s);
-  std::vector<std::vector<uint8_t>> pictures;
-  for (const std::vector<uint8_t>& frame : GoodFramesFor(s)) {
-    const int32_t result = Decode(decoder, frame.data(), frame.size(), output, s.Stride());
-    pictures.push_back(output.Allowed());
-    pictures.back().push_back(static_cast<uint8_t>(result));
-  }
-  return pictures;
-}
-
 uint16_t Hundredths(double quality) {
   return static_cast<uint16_t>(static_cast<int32_t>(quality * 100.0));
 }
@@ -123,8 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     displayMask = record.control & kDisplayMask;
     decoder.SetDenoise(denoise);
     decoder.SetDisplayMask(displayMask);
-    ZDC_FUZZ_CHECK(decoder.GetDenoise() == denoise && decoder.GetDisplayMask() == displayMask,
-                   "the switches read back as set");
     if ((record.control & kSetQuality) && !(record.control & (kResize | kFailedSize))) {
       const double quality = record.quality == 255   ? NAN
                              : record.quality == 254 ? -0.01
@@ -155,9 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (record.control & (kSetSizeAgain | kResize)) {
       Prepare(decoder, setup, denoise, displayMask);
-      ZDC_FUZZ_CHECK(decoder.HasChroma() == setup.withChroma && decoder.Width() == setup.width &&
-                         decoder.Height() == setup.height,
-                     "SetSize takes the size asked for");
       sized = true;
       chain = 0, broken = false;
     }
@@ -197,15 +148,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ZDC_FUZZ_CHECK(output.All() == before, "a refused or skipped frame writes nothing");
   }
 
-  if (setup.checkRecovery) {
-    if (!sized) Prepare(decoder, setup, denoise, displayMask);
-    // A quality set through the setter may have left a table that the key
-    // frame's header does not replace (same hundredths): both start alike.
-    decoder.SetQuality(0.5);
-    FrameDecoder fresh;
-    Prepare(fresh, setup, denoise, displayMask);
-    ZDC_FUZZ_CHECK(DecodeGoodFrames(decoder, setup) == DecodeGoodFrames(fresh, setup),
-                   "good frames decode after the stream exactly as on a fresh decoder");
-  }
   return 0;
 }

@@ -5,8 +5,7 @@
 //     0-1  width - 1 (little-endian; modulo kMaxWidth)
 //     2-3  height - 1 (modulo kMaxHeight)
 //     4    bit 0: with chroma (else the luma-only QZV3); bit 1: portable
-//          kernels only; bit 2: after the stream, check that good key and
-//          delta frames decode exactly as on a fresh decoder
+//          kernels only
 //     5    output stride = width + this byte modulo 64
 //   then frames until the input ends, each:
 //     0    control (FrameControl)
@@ -16,12 +15,10 @@
 //     ...  the frame
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "fuzz_support.h"
-#include "picture.h"
 
 namespace zdc::fuzz {
 
@@ -29,7 +26,7 @@ constexpr int32_t kMaxWidth = 352, kMaxHeight = 288;
 
 struct StreamSetup {
   int32_t width = 1, height = 1;
-  bool withChroma = false, portableKernels = false, checkRecovery = false;
+  bool withChroma = false, portableKernels = false;
   int32_t strideExtra = 0;
   int32_t Stride() const { return width + strideExtra; }
 };
@@ -57,7 +54,6 @@ inline StreamSetup ParseSetup(FuzzBytes& bytes) {
   const uint8_t flags = bytes.Byte();
   setup.withChroma = flags & 1;
   setup.portableKernels = flags & 2;
-  setup.checkRecovery = flags & 4;
   setup.strideExtra = bytes.Byte() % 64;
   return setup;
 }
@@ -77,8 +73,7 @@ inline void AppendLe(uint32_t value, int bytes, std::vector<uint8_t>* out) {
 inline void AppendSetup(const StreamSetup& s, std::vector<uint8_t>* out) {
   AppendLe(static_cast<uint32_t>(s.width - 1), 2, out);
   AppendLe(static_cast<uint32_t>(s.height - 1), 2, out);
-  out->push_back(
-      static_cast<uint8_t>(s.withChroma | s.portableKernels << 1 | s.checkRecovery << 2));
+  out->push_back(static_cast<uint8_t>(s.withChroma | s.portableKernels << 1));
   out->push_back(static_cast<uint8_t>(s.strideExtra));
 }
 
@@ -88,29 +83,6 @@ inline void AppendFrame(uint8_t control, uint8_t quality, const std::vector<uint
   out->push_back(quality);
   AppendLe(static_cast<uint32_t>(frame.size()), 3, out);
   out->insert(out->end(), frame.begin(), frame.end());
-}
-
-// Gradients, a textured square that moves with the frame number and a little
-// noise, so that delta frames change some blocks and not others.
-inline Picture MakeTestPattern(int32_t width, int32_t height, bool withChroma, int frame) {
-  Picture picture = Picture::Create(width, height, withChroma);
-  std::vector<uint8_t>* planes[] = {&picture.luma, &picture.chroma[0], &picture.chroma[1]};
-  for (int p = 0; p < (withChroma ? 3 : 1); ++p) {
-    const int32_t w = p ? picture.ChromaWidth() : width, h = p ? picture.ChromaHeight() : height;
-    const int32_t side = std::max(w / 3, 4), left = (frame * 5 + p) % std::max(w - side + 1, 1),
-                  top = frame * 3 % std::max(h - side + 1, 1);
-    uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(frame * 7 + p + 1);
-    for (int32_t i = 0; i < w * h; ++i) {
-      const int32_t x = i % w - left, y = i / w - top;
-      noise = noise * 1664525u + 1013904223u;
-      int v = 40 + i % w * 150 / std::max(w, 1) + i / w * 50 / std::max(h, 1);
-      if (x >= 0 && x < side && y >= 0 && y < side)
-        v = (x / 2 + y / 2) % 2 ? 220 - p * 20 : 30 + p * 10;
-      (*planes[p])[i] =
-          static_cast<uint8_t>(std::clamp(v + static_cast<int>(noise >> 29) - 4, 0, 255));
-    }
-  }
-  return picture;
 }
 
 }  // namespace zdc::fuzz

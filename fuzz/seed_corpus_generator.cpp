@@ -6,12 +6,12 @@
 //                      coding and mask storage, at sizes that take every
 //                      route through the frame driver, with the switches
 //                      and settings changed between frames
-//   coefficient_coders the Huffman and arithmetic streams of those frames'
-//                      planes and sections, and blocks with extreme values
+//   coefficient_coders the Huffman and arithmetic streams of key planes and
+//                      delta sections, from the plane encoder
 //   mask_codings       the masks of those sections, and coded masks of every
 //                      coding that reach the codings' limits
-//   avi_reader         small AVI files of those streams, and one with an
-//                      OpenDML continuation and a standard index
+//   avi_reader         small AVI files of those streams (the OpenDML layouts
+//                      the writer does not make are the AVI unit tests')
 //   y4m_reader         small YUV4MPEG2 streams of every chroma layout, odd
 //                      sizes, frame parameters and comments
 //
@@ -23,17 +23,19 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
-#include "arithmetic_encoder.h"
+#include "arithmetic_coefficient_encoder.h"
 #include "avi_writer.h"
+#include "dequant_tracker.h"
 #include "encoder_options.h"
+#include "encoder_test_pictures.h"
 #include "frame_encoder.h"
-#include "frame_layout.h"
 #include "frame_stream.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
-#include "media_avi_builder.h"
+#include "plane_encoder.h"
 
 namespace zdc::fuzz {
 namespace {
@@ -80,41 +82,33 @@ void WriteMaskSeed(int coding, const Bytes& data, uint32_t wordsPerRow, uint32_t
   Write("mask_codings", head, data);
 }
 
-uint32_t Le32(const Bytes& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-         static_cast<uint32_t>(bytes[at + 3]) << 24;
+// A mask in every coding.
+void WriteMaskSeeds(const Bytes& mask, uint32_t wordsPerRow, uint32_t blockRows) {
+  WriteMaskSeed(0, EncodeLzwMask(mask.data(), mask.size()), wordsPerRow, blockRows);
+  WriteMaskSeed(1, EncodeRunLengthMask(mask.data(), mask.size()), wordsPerRow, blockRows);
+  WriteMaskSeed(2, EncodeFdMask(mask.data(), wordsPerRow, blockRows), wordsPerRow, blockRows);
 }
 
-// Cuts a frame into its planes' coefficient streams and masks.
-void WriteSectionSeeds(const FrameEncoder& encoder, const Bytes& frame, int variant) {
-  const bool key = frame[6] == 0 && frame[7] == 0;
-  size_t offset = kFrameHeaderSize;
-  for (size_t plane = 0; plane < encoder.Planes().size(); ++plane) {
-    const size_t end = offset + Le32(frame, 8 + 4 * plane);
-    const auto at = [&frame](size_t from, size_t to) {
-      return Bytes(frame.begin() + static_cast<ptrdiff_t>(from),
-                   frame.begin() + static_cast<ptrdiff_t>(to));
-    };
-    if (key) {
-      WriteCoefficientSeed((plane == 0) | frame[offset] << 2, at(offset + kPlaneHeaderSize, end),
-                           variant);
-    } else if (end != offset) {
-      const uint32_t maskOffset = Le32(frame, offset),
-                     maskSize = frame[offset + 4] | frame[offset + 5] << 8;
-      const uint8_t storage = frame[offset + 13];
-      WriteCoefficientSeed((plane == 0) | 2 | frame[offset + 12] << 2,
-                           at(offset + kSectionHeaderSize, maskOffset), variant);
-      const int coding = frame[offset + 6] == 'F' && frame[offset + 7] == 'D' ? 2
-                         : storage == kMaskStorageLzw                         ? 0
-                         : storage == kMaskStorageRunLength                   ? 1
-                                                                              : -1;
-      const PlaneEncoder& p = encoder.Planes()[plane];
-      if (coding >= 0) {
-        WriteMaskSeed(coding, at(maskOffset, maskOffset + maskSize), (p.BlocksPerRow() + 31) / 32,
-                      p.BlockRows());
-      }
+// The coefficient streams of a plane's key section and of delta sections in
+// both codings, and the masks of those sections in every mask coding,
+// straight from the plane encoder.
+void WritePlaneSeeds(int32_t width, int32_t height, bool luminance, uint16_t quality) {
+  PlaneEncoder plane(width, height, luminance, ChooseBlockKernels(0));
+  DequantTracker dequant;
+  dequant.NextFrame(quality);
+  HuffmanEncoder huffman;
+  ArithmeticCoefficientEncoder arithmetic;
+  for (int frame = 0; frame < 4; ++frame) {
+    CoefficientEncoder& coder = frame % 2 ? static_cast<CoefficientEncoder&>(arithmetic) : huffman;
+    const Picture picture = test::MakeTestPicture(width, height, false, frame);
+    coder.BeginSection(luminance, frame > 0);
+    if (frame == 0) {
+      plane.EncodeKey(picture.luma.data(), dequant.Table(), coder);
+    } else {
+      const auto delta = plane.EncodeDelta(picture.luma.data(), dequant.Table(), 64, coder);
+      WriteMaskSeeds(delta.mask, delta.wordsPerRow, static_cast<uint32_t>(plane.BlockRows()));
     }
-    offset = end;
+    WriteCoefficientSeed(luminance | (frame > 0) << 1 | frame % 2 << 2, coder.Finish(), frame);
   }
 }
 
@@ -144,8 +138,7 @@ std::vector<Bytes> EncodeStream(const StreamPlan& plan, int variant) {
       encoder.SetCoder(i % 2 ? CoefficientCoding::kArithmetic : CoefficientCoding::kHuffman);
     }
     frames.push_back(
-        encoder.EncodeFrame(MakeTestPattern(plan.width, plan.height, plan.withChroma, i)));
-    WriteSectionSeeds(encoder, frames.back(), variant + i);
+        encoder.EncodeFrame(test::MakeTestPicture(plan.width, plan.height, plan.withChroma, i)));
   }
   return frames;
 }
@@ -158,26 +151,21 @@ void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, i
   setup.height = plan.height;
   setup.withChroma = plan.withChroma;
   setup.portableKernels = variant % 3 == 0;
-  setup.checkRecovery = variant % 2 == 0;
   setup.strideExtra = variant * 13 % 64;
   Bytes seed;
   AppendSetup(setup, &seed);
+  // Per variant: no switches; denoise; the mask display; every pair of
+  // switches, then a new size; a quality set; a refused size, SetSize again
+  // and a narrow output pitch, with both switches.
+  const int kind = variant % 6;
   for (size_t i = 0; i < frames.size(); ++i) {
-    const bool last = i + 1 == frames.size();
     const uint8_t controls[] = {
-        0,
-        kDenoise,
-        kDisplayMask,
-        static_cast<uint8_t>(i % 4 |
-                             (last ? kResize : 0)),  // every pair of switches, then a new size
+        0, kDenoise, kDisplayMask,
+        static_cast<uint8_t>(i % 4 | (i + 1 == frames.size() ? kResize : 0)),
         static_cast<uint8_t>(i == 1 ? kSetQuality : 0),
         static_cast<uint8_t>((i == 1 ? kFailedSize : 0) | (i == 2 ? kSetSizeAgain : 0) |
                              (i == 3 ? kNarrowStride : 0) | kDenoise | kDisplayMask)};
-    const int kind = variant % 6;
-    AppendFrame(controls[kind],
-                static_cast<uint8_t>(kind == 4   ? 29
-                                     : kind >= 3 ? variant
-                                                 : 50),
+    AppendFrame(controls[kind], static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50),
                 frames[i], &seed);
   }
   Write("frame_decoder", seed, {});
@@ -196,98 +184,15 @@ void WriteAviSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int 
   writer.Finish();
 }
 
-// What the media library's writer does not make: an OpenDML continuation
-// ('RIFF' 'AVIX' with its own 'movi' and an 'ix00' standard index), a 'rec '
-// group, a chunk of another stream and an odd-sized frame without its pad.
-void WriteOpenDmlSeed(const std::vector<Bytes>& frames) {
-  using namespace zdc_test;
-  const Bytes first = SimpleAvi(AviLayout(), {frames[0], frames[1]}, {true, false});
-  const uint64_t moviData = first.size() + 24;  // 'RIFF' size 'AVIX' 'LIST' size 'movi'
-  std::vector<Bytes> chunks;
-  Bytes entries;
-  uint64_t position = moviData;
-  for (size_t i = 2; i < frames.size(); ++i) {
-    chunks.push_back(Chunk("00dc", frames[i]));
-    const uint32_t size = static_cast<uint32_t>(frames[i].size()) | (i == 2 ? 0 : 0x80000000u);
-    entries =
-        Join({entries, Le32Bytes(static_cast<uint32_t>(position + 8 - moviData)), Le32Bytes(size)});
-    position += chunks.back().size();
-  }
-  chunks.push_back(Chunk(
-      "ix00", Join({Le16Bytes(2), Bytes{0, 1}, Le32Bytes(static_cast<uint32_t>(frames.size() - 2)),
-                    Text("00dc"), Le64Bytes(moviData), Le32Bytes(0), entries})));
-  chunks.push_back(
-      List("rec ", {Chunk("01wb", Bytes(6, 0x11)), Chunk("00dc", Bytes(5, 0x22), false)}));
-  chunks.push_back(Chunk("00dc", frames[0]));
-  Write("avi_reader", Join({first, ListOf("AVIX", {ListOf("movi", chunks)}, "RIFF")}), {});
-}
-
-// Blocks at the edges of what the codes carry, in both coders.
-void WriteCoefficientSeeds() {
-  for (int delta = 0; delta < 2; ++delta) {
-    for (int coder = 0; coder < 3; ++coder) {  // Huffman chroma, Huffman luma, arithmetic
-      const int32_t maxLevel = coder == 2 ? 32767 : HuffmanEncoder::kLimits.maxLevel;
-      std::vector<std::vector<int16_t>> blocks(7, std::vector<int16_t>(64, 0));
-      blocks[1][0] = 5;
-      blocks[2][63] = static_cast<int16_t>(maxLevel);  // the last scan position
-      for (int i = 0; i < 64; ++i)
-        blocks[3][i] = static_cast<int16_t>((i % 2 ? -1 : 1) * (1 + i * 3));
-      const int32_t m = maxLevel;  // large values, then runs
-      for (auto [b, i, v] : {std::tuple{4, 0, -m},
-                             {4, 1, m},
-                             {4, 8, -m},
-                             {4, 9, 128},
-                             {4, 16, -128},
-                             {4, 2, 127},
-                             {4, 3, -127},
-                             {5, 0, 100},
-                             {5, 7, 1},
-                             {5, 56, -2},
-                             {5, 63, 40}}) {
-        blocks[b][i] = static_cast<int16_t>(v);
-      }
-      blocks[6][0] = blocks[6][5] = coder == 2 ? -32768 : 0;
-      HuffmanEncoder huffman;
-      ArithmeticEncoder arithmetic;
-      huffman.BeginSection(coder == 1, delta);
-      arithmetic.BeginSection(delta);
-      int16_t predictor = 128;
-      for (std::vector<int16_t>& block : blocks) {
-        if (coder == 2) {
-          arithmetic.EncodeBlock(block.data());
-          continue;
-        }
-        // A key block's DC is reached in steps the DC code can carry.
-        if (!delta) block[0] = predictor = static_cast<int16_t>(predictor + block[0] % 200);
-        huffman.EncodeBlock(block.data());
-      }
-      WriteCoefficientSeed((coder == 1) | delta << 1 | (coder == 2) << 2,
-                           coder == 2 ? arithmetic.Finish() : huffman.Finish(), 0);
-    }
-  }
-}
-
-// Sparse masks, a dense one that fills the LZW dictionary (clear and widen
-// codes), and long runs (the run-length coding's long form), in every coding.
+// Masks larger than the planes': random bits, which fill the LZW dictionary
+// (clear and widen codes), and long runs (the run-length coding's long form).
 void WriteCodedMaskSeeds() {
-  uint32_t state = 12345;
-  const struct {
-    uint32_t wordsPerRow, blockRows;
-    uint32_t density;  // one in `density` bits set; 0: long runs of 0xFF
-  } kMasks[] = {{1, 6, 10}, {2, 9, 4}, {1, 1, 2}, {8, 96, 2}, {4, 40, 0}, {1, 60, 30}};
-  for (const auto& m : kMasks) {
-    Bytes mask(m.wordsPerRow * m.blockRows * 4, 0);
-    for (size_t i = 0; i < mask.size(); ++i) {
-      for (int bit = 0; bit < 8 && m.density; ++bit) {
-        state = state * 1103515245u + 12345u;
-        if ((state >> 16) % m.density == 0) mask[i] |= static_cast<uint8_t>(1 << bit);
-      }
-      if (!m.density) mask[i] = i / 300 % 2 ? 0xFF : 0x00;
-    }
-    WriteMaskSeed(0, EncodeLzwMask(mask.data(), mask.size()), m.wordsPerRow, m.blockRows);
-    WriteMaskSeed(1, EncodeRunLengthMask(mask.data(), mask.size()), m.wordsPerRow, m.blockRows);
-    WriteMaskSeed(2, EncodeFdMask(mask.data(), m.wordsPerRow, m.blockRows), m.wordsPerRow,
-                  m.blockRows);
+  guarded::Random random(1);
+  for (auto [wordsPerRow, blockRows, runs] : {std::tuple{1u, 1u, 0}, {8u, 96u, 0}, {4u, 40u, 1}}) {
+    Bytes mask(wordsPerRow * blockRows * 4);
+    random.Fill(mask.data(), mask.size());
+    for (size_t i = 0; i < mask.size() && runs; ++i) mask[i] = i / 300 % 2 ? 0xFF : 0x00;
+    WriteMaskSeeds(mask, wordsPerRow, blockRows);
   }
 }
 
@@ -295,16 +200,13 @@ void WriteCodedMaskSeeds() {
 // some with an odd size (chroma rounded up), and a stream with frame
 // parameters, a comment tag and a frame cut short.
 void WriteY4mSeeds() {
-  const std::pair<const char*, size_t> kStreams[] = {// header tags, frame bytes
-                                                     {"W6 H4 F25:1 Ip A0:0 C420jpeg", 24 + 2 * 6},
-                                                     {"W7 H5 F25:1 C420mpeg2", 35 + 2 * 12},
-                                                     {"W6 H6 C420paldv", 36 + 2 * 9},
-                                                     {"W7 H4 F25:1 Ip C422", 28 + 2 * 16},
-                                                     {"W6 H5 C444", 3 * 30},
-                                                     {"W7 H6 F25:1 Cmono", 42}};
-  for (const auto& [tags, bytes] : kStreams) {
+  // Header tags and frame bytes.
+  for (auto [tags, bytes] : {std::pair{"W6 H4 F25:1 Ip A0:0 C420jpeg", 24 + 2 * 6},
+                             {"W7 H5 F25:1 C420mpeg2", 35 + 2 * 12}, {"W6 H6 C420paldv", 36 + 2 * 9},
+                             {"W7 H4 F25:1 Ip C422", 28 + 2 * 16}, {"W6 H5 C444", 3 * 30},
+                             {"W7 H6 F25:1 Cmono", 42}}) {
     std::string text = std::string("YUV4MPEG2 ") + tags + "\n";
-    for (int frame = 0; frame < 2; ++frame) text += "FRAME\n" + std::string(bytes, 'a' + frame);
+    for (int frame = 0; frame < 2; ++frame) text += "FRAME\n" + std::string(static_cast<size_t>(bytes), static_cast<char>('a' + frame));
     Write("y4m_reader", Bytes(text.begin(), text.end()), {});
   }
   const std::string annotated =
@@ -322,26 +224,25 @@ void Generate() {
   const StreamPlan plans[] = {
       {64, 64, true, kHuffman, MaskStorage::kRaw, 5},
       {72, 40, true, kArithmetic, MaskStorage::kLzw, 5},
-      {100, 50, true, kAlternate, MaskStorage::kRunLength, 5},
+      {100, 50, true, kArithmetic, MaskStorage::kRunLength, 6},
       {72, 40, true, kHuffman, MaskStorage::kFd, 5},
       {40, 24, false, kAlternate, MaskStorage::kAuto, 5},
       {33, 17, false, kArithmetic, MaskStorage::kFd, 4},
       {176, 144, true, kAlternate, MaskStorage::kAuto, 4},
       {264, 16, false, kHuffman, MaskStorage::kLzw, 4},
       {6, 5, true, kHuffman, MaskStorage::kAuto, 3},
-      {96, 32, true, kArithmetic, MaskStorage::kRunLength, 5},
-      {64, 48, false, kHuffman, MaskStorage::kRaw, 5},
-      {48, 32, true, kAlternate, MaskStorage::kFd, 6},
   };
   int variant = 0;
   for (const StreamPlan& plan : plans) {
     const std::vector<Bytes> frames = EncodeStream(plan, variant);
     for (int k = 0; k < 3; ++k) WriteStreamSeed(plan, frames, variant + k);
     if (variant % 3 == 0 || !plan.withChroma) WriteAviSeed(plan, frames, variant);
-    if (variant == 0) WriteOpenDmlSeed(frames);
     variant += 3;
   }
-  WriteCoefficientSeeds();
+  // Planes of one block, one mask word per row, and two words per row.
+  for (auto [width, height, luminance, quality] :
+       {std::tuple{64, 64, 1, 50}, {24, 16, 0, 30}, {8, 8, 0, 90}, {264, 16, 1, 70}, {176, 144, 1, 40}})
+    WritePlaneSeeds(width, height, luminance, static_cast<uint16_t>(quality));
   WriteCodedMaskSeeds();
   WriteY4mSeeds();
   std::printf("wrote %d seeds under %s\n", written, root.string().c_str());

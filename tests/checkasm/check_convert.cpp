@@ -6,7 +6,6 @@
 // into padded destination planes inside guard bands (the first plane
 // sometimes bottom-up). Every destination byte must equal the portable
 // conversion's, and nothing outside the rows may change.
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,34 +98,10 @@ Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial
   return outcome;
 }
 
-void Describe(PixelFormat format, uint64_t seed, int trial) {
-  Random random(seed);
-  const Case c = MakeCase(format, random, trial);
-  std::printf("  %d x %d, %s, %s samples, pads %d/%d%s\n", c.width, c.height,
-              c.withChroma ? "with chroma" : "luma only", c.rangeEnds ? "range-end" : "random",
-              c.lumaPad, c.chromaPad, c.bottomUp ? ", first plane bottom-up" : "");
-}
-
-// A 1920 x 1080 picture into packed planes, per call.
-double Bench(PixelFormat format, const Kernels& kernels) {
-  constexpr int kWidth = 1920, kHeight = 1080;
-  std::vector<uint8_t> source(kWidth * kHeight * 9 / 8, 100);
-  const Yvu9Picture picture = DecoderOutputPicture(source.data(), kWidth, kHeight, true);
-  const ptrdiff_t pitch = PackedPitch(format, kWidth);
-  std::vector<uint8_t> out(SurfaceBytes(format, kHeight, pitch, true));
-  const Surface surface = SurfaceInBuffer(format, out.data(), kHeight, pitch, true);
-  return TimePerCall([&] { ConvertPictureWith(kernels.convert, picture, format, surface); }, 1);
-}
-
 template <PixelFormat kFormat>
 constexpr KernelCheck MakeCheck(const char* name, const void* (*variant)(const Kernels&)) {
-  return {name,
-          variant,
-          200,
-          [](const Kernels& k, uint64_t seed, int trial) { return Run(kFormat, k, seed, trial); },
-          [](uint64_t seed, int trial) { Describe(kFormat, seed, trial); },
-          [](const Kernels& k) { return Bench(kFormat, k); },
-          "1080p picture"};
+  return {name, variant, 200,
+          [](const Kernels& k, uint64_t seed, int trial) { return Run(kFormat, k, seed, trial); }};
 }
 
 template <typename Fn>

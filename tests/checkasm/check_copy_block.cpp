@@ -1,7 +1,6 @@
 // The 8x8 block copy of the change-mask display: the destination pixels must
 // equal the portable copy's, nothing else in the destination may change, and
 // the source is read only inside its eight rows of eight bytes.
-#include <cstdio>
 #include <vector>
 
 #include "checkasm.h"
@@ -38,34 +37,10 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int) {
   return {plane.Allowed(), ""};
 }
 
-void Describe(uint64_t seed, int) {
-  Random random(seed);
-  const Inputs in = MakeInputs(random);
-  std::printf("  source pitch %d, destination pitch %d\n", in.sourcePitch, in.destinationPitch);
-}
-
-double Bench(const Kernels& kernels) {
-  constexpr int kPitch = 256, kBlocks = 32 * 8;
-  std::vector<uint8_t> source(kPitch * 64, 77), destination(kPitch * 64);
-  return TimePerCall(
-      [&] {
-        for (int b = 0; b < kBlocks; ++b) {
-          const size_t offset = static_cast<size_t>(b / 32 * 8 * kPitch + b % 32 * 8);
-          kernels.block.copyBlock(destination.data() + offset, source.data() + offset, kPitch, kPitch);
-        }
-      },
-      kBlocks);
-}
-
 }  // namespace
 
 const KernelCheck kCopyBlockCheck = {
     "copy_block_8x8",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.copyBlock); },
-    4,
-    Run,
-    Describe,
-    Bench,
-    "block"};
+    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.copyBlock); }, 4, Run};
 
 }  // namespace zdc::checkasm

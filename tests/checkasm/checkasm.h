@@ -1,6 +1,6 @@
 // The kernel variant checker: every processor-specific variant of a block
-// kernel or a picture conversion runs beside the portable one on the same inputs (random, picture-like
-// and edge values) and must give the same outputs and touch nothing outside
+// kernel or a picture conversion runs beside the portable one on the same
+// inputs (random, picture-like and edge values) and must give the same outputs and touch nothing outside
 // its buffers: inputs lie against inaccessible pages, outputs inside guard
 // bands (fuzz/guarded_memory.h). One table of kernels, one of processor
 // levels, one runner (checkasm_main.cpp); each kernel's inputs live in its
@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -42,12 +41,6 @@ struct KernelCheck {
   int trialShare;  // runs trials / trialShare trials (for the slower checks)
   // Runs the variant in `kernels` on the inputs that `seed` makes for `trial`.
   Outcome (*run)(const Kernels& kernels, uint64_t seed, int trial);
-  // Prints those inputs, for a failure report.
-  void (*describe)(uint64_t seed, int trial);
-  // Nanoseconds per call of the variant, on picture-like inputs, and what a
-  // call covers.
-  double (*bench)(const Kernels& kernels);
-  const char* benchUnit;
 };
 
 extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBlockCheck,
@@ -73,29 +66,5 @@ struct ReadOnly {
   guarded::Input copy;
   std::vector<T> original;
 };
-
-// Prints `count` values in rows of eight.
-template <class T>
-void PrintValues(const char* title, const T* values, int count) {
-  std::printf("  %s:", title);
-  for (int i = 0; i < count; ++i)
-    std::printf("%s%7d", i % 8 ? "" : "\n   ", static_cast<int>(values[i]));
-  std::printf("\n");
-}
-
-uint64_t NowNanoseconds();
-
-// Nanoseconds per call of `call` (which makes `calls` calls), over about 0.2 s.
-template <class F>
-double TimePerCall(F call, int calls) {
-  uint64_t elapsed = 0, done = 0;
-  while (elapsed < 200000000 || done < 5) {
-    const uint64_t start = NowNanoseconds();
-    call();
-    elapsed += NowNanoseconds() - start;
-    done += static_cast<uint64_t>(calls);
-  }
-  return static_cast<double>(elapsed) / static_cast<double>(done);
-}
 
 }  // namespace zdc::checkasm

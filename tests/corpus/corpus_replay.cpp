@@ -4,7 +4,7 @@
 // the input cut short, the steering bytes at the front changed), the same
 // inputs on every run.
 //
-//   <target>_replay SEED_DIR [MUTATIONS] [RANDOM_SEED]
+//   <target>_replay SEED_DIR [MUTATIONS]
 //
 // The targets keep their samples flush against inaccessible pages and their
 // outputs inside checked guard bands, so a read past the sample faults and a
@@ -98,15 +98,14 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, zdc::guarded::Random& ra
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SEED_DIR [MUTATIONS] [RANDOM_SEED]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SEED_DIR [MUTATIONS]\n", argv[0]);
     return 2;
   }
   const long mutations = argc > 2 ? std::atol(argv[2]) : 1000;
-  zdc::guarded::Random random(argc > 3 ? std::strtoull(argv[3], nullptr, 0) : 1);
+  zdc::guarded::Random random(1);
   for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) signal(s, OnFault);
-  const fs::path directory = fs::path(argv[1]).lexically_normal();
-  const fs::path target = directory.has_filename() ? directory : directory.parent_path();
-  std::snprintf(failurePath, sizeof failurePath, "%s-failure.bin", target.filename().c_str());
+  std::snprintf(failurePath, sizeof failurePath, "%s-failure.bin",
+                fs::path(argv[1]).filename().c_str());
 
   std::vector<fs::path> paths;
   std::error_code error;
