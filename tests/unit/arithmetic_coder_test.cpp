@@ -275,17 +275,5 @@ TEST(ArithmeticCoder, RoundTrips) {
   }
 }
 
-TEST(ArithmeticEncoder, NeedsAnOpenSection) {
-  ArithmeticEncoder encoder;
-  const Block zero{};
-  EXPECT_FALSE(encoder.EncodeBlock(zero.data()));
-  encoder.BeginSection(true);
-  EXPECT_TRUE(encoder.Finish().empty()) << "no blocks, no bytes";
-  EXPECT_FALSE(encoder.EncodeBlock(zero.data()));
-  encoder.BeginSection(false);
-  EXPECT_TRUE(encoder.EncodeBlock(zero.data()));
-  EXPECT_EQ(encoder.Finish().size(), 2u) << "one zero block: the first two bytes";
-}
-
 }  // namespace
 }  // namespace zdc
