@@ -27,7 +27,10 @@ std::vector<uint8_t> DcStream(const std::vector<int>& dcs, bool luminance, bool 
   encoder.BeginSection(luminance, delta);
   for (size_t b = 0; b < dcs.size(); ++b) {
     alignas(16) int16_t block[64] = {static_cast<int16_t>(dcs[b])};
-    if (ac) block[kZigzag[1]] = static_cast<int16_t>(1 + b % 3), block[kZigzag[3]] = -1;
+    if (ac) {
+      block[kZigzag[1]] = static_cast<int16_t>(1 + b % 3);
+      block[kZigzag[3]] = -1;
+    }
     encoder.EncodeBlock(block);
     if (offsets) offsets->push_back(encoder.LoadedBytes());
   }
