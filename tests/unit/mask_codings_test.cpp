@@ -125,6 +125,10 @@ TEST(LzwMask, FullDictionaryTakesNoEntries) {
   MaskBuffer mask(8192);
   EXPECT_EQ(DecodeLzw(data, 0, static_cast<uint32_t>(data.size()), mask), expected.size());
   EXPECT_EQ(mask.Written(expected.size()), expected);
+  // A buffer too small for the mask takes what fits and not a byte more.
+  MaskBuffer small(expected.size() - 1);  // ends inside the last string
+  EXPECT_EQ(DecodeLzw(data, 0, static_cast<uint32_t>(data.size()), small), small.capacity);
+  EXPECT_TRUE(small.RestUntouched(small.capacity));
 }
 
 TEST(RunLengthMask, Examples) {

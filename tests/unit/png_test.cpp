@@ -62,6 +62,8 @@ TEST(PngWriterTest, StructureAndPixelsSurviveAnIndependentParser) {
   zdc_test::MediaTempDir dir;
   const uint8_t grey = 7;
   EXPECT_ANY_THROW(zdc::WritePng(dir.File("missing/a.png"), 1, 1, zdc::PngColor::kGray, &grey, 1));
+  EXPECT_THROW(zdc::EncodePng(1, 0, zdc::PngColor::kGray, &grey, 1), zdc::MediaError);
+  EXPECT_THROW(zdc::EncodePng(0, 1, zdc::PngColor::kGray, &grey, 1), zdc::MediaError);
 }
 
 TEST(PngNamePatternTest, ValidPatterns) {
