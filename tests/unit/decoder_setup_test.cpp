@@ -1,5 +1,5 @@
-// The processor probe, the kernel choice it drives, and the picture-size
-// dependent setup of a decoder.
+// The processor probe, the kernel choice it drives, and the sizes a decoder
+// refuses.
 #include <gtest/gtest.h>
 
 #include "frame_decoder.h"
@@ -47,42 +47,6 @@ TEST(CpuFeatures, KernelChoice) {
     EXPECT_EQ(kernels.reconstructDelta, c.delta);
     EXPECT_EQ(kernels.copyBlock, c.copy);
     EXPECT_EQ(kernels.denoisePlane, c.denoise);
-  }
-}
-
-// Reads the codec context's size-dependent fields.
-class SizedDecoder : public FrameDecoder {
- public:
-  int32_t AlignedWidth() const { return alignedWidth; }
-  int32_t AlignedHeight() const { return alignedHeight; }
-  uint32_t MaskBufferBytes() const { return MaskBytes(); }
-};
-
-TEST(DecoderSetup, AlignedSizesAndMaskBuffer) {
-  struct Case {
-    int32_t width, height;
-    bool chroma;
-    int32_t alignedWidth, alignedHeight;
-    uint32_t maskBytes;
-  };
-  const Case cases[] = {
-      {100, 50, true, 128, 64, 48},     // 4 * 1 * 8 + 16
-      {640, 480, true, 640, 480, 736},  // 4 * 3 * 60 + 16
-      {176, 144, true, 192, 160, 96},
-      {100, 50, false, 104, 56, 44},
-      {1, 1, true, 32, 32, 32},
-      {264, 8, false, 264, 8, 24},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " chroma " << c.chroma);
-    SizedDecoder decoder;
-    ASSERT_EQ(decoder.SetSize(c.width, c.height, c.chroma), 0u);
-    EXPECT_EQ(decoder.Width(), c.width);
-    EXPECT_EQ(decoder.Height(), c.height);
-    EXPECT_EQ(decoder.AlignedWidth(), c.alignedWidth);
-    EXPECT_EQ(decoder.AlignedHeight(), c.alignedHeight);
-    EXPECT_EQ(decoder.MaskBufferBytes(), c.maskBytes);
-    EXPECT_EQ(decoder.HasChroma(), c.chroma);
   }
 }
 

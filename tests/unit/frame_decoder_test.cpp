@@ -5,7 +5,9 @@
 #include <cstring>
 #include <memory>
 
+#include "coefficient_block.h"
 #include "frame_decoder.h"
+#include "huffman_encoder.h"
 #include "stream_builder.h"
 
 namespace zdc {
@@ -13,20 +15,31 @@ namespace {
 
 using test::DeltaFrame;
 using test::DeltaSectionInput;
-using test::HuffmanSectionWriter;
 using test::KeyFrame;
 using test::KeyPlane;
 using test::RawMask;
 
+// A Huffman stream of blocks with the given DC values (and `ac` at zigzag
+// position 1 and 3 when set), with each block's read offset in `offsets`.
+std::vector<uint8_t> DcStream(const std::vector<int>& dcs, bool luminance, bool delta,
+                              std::vector<uint32_t>* offsets = nullptr, bool ac = false) {
+  HuffmanEncoder encoder;
+  encoder.BeginSection(luminance, delta);
+  for (size_t b = 0; b < dcs.size(); ++b) {
+    alignas(16) int16_t block[64] = {static_cast<int16_t>(dcs[b])};
+    if (ac) {
+      block[kZigzag[1]] = static_cast<int16_t>(1 + b % 3);
+      block[kZigzag[3]] = -1;
+    }
+    encoder.EncodeBlock(block);
+    if (offsets) offsets->push_back(encoder.LoadedBytes());
+  }
+  return encoder.Finish();
+}
+
 // A Huffman key plane of flat blocks with the given values, in block order.
 std::vector<uint8_t> FlatKeyPlane(const std::vector<int>& values, bool luminance) {
-  HuffmanSectionWriter writer(luminance);
-  int predictor = 128;
-  for (int v : values) {
-    writer.Block(test::KeyDcDifference(predictor, v));
-    predictor = v;
-  }
-  return KeyPlane(0, writer.Finish());
+  return KeyPlane(0, DcStream(values, luminance, false));
 }
 
 std::vector<uint8_t> FlatKeyPlane(int blocks, int value, bool luminance) {
@@ -36,10 +49,8 @@ std::vector<uint8_t> FlatKeyPlane(int blocks, int value, bool luminance) {
 // A delta section that moves each listed block's DC by `change` quantized steps.
 DeltaSectionInput DcDeltaSection(int blocksPerRow, int blockRows,
                                 const std::vector<std::pair<int, int>>& blocks, int change) {
-  HuffmanSectionWriter writer(true);
-  for (size_t i = 0; i < blocks.size(); ++i) writer.Block(-change);  // coefficient 0 = -d
   DeltaSectionInput section;
-  section.stream = writer.Finish();
+  section.stream = DcStream(std::vector<int>(blocks.size(), change), true, true);
   section.mask = RawMask(blocksPerRow, blockRows, blocks);
   return section;
 }
@@ -178,23 +189,17 @@ TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
 // cut is in the picture, the last one included, and no block after it.
 TEST(FrameDecoder, AFrameCutShortKeepsTheBlocksBeforeTheCut) {
   constexpr int kBlocks = 32;  // 64 x 32 luma
-  HuffmanSectionWriter writer(true);
-  std::vector<uint32_t> endOffsets;  // frame offset each block reads up to
-  int predictor = 128;
-  for (int b = 0; b < kBlocks; ++b) {
-    const int value = 40 + 5 * b;
-    writer.Block(test::KeyDcDifference(predictor, value), {{0, 1 + b % 3}, {1, -1}});
-    predictor = value;
-    endOffsets.push_back(20 + 4 + writer.ReadOffset());  // frame header, plane header
-  }
-  const auto frame = KeyFrame(50, {KeyPlane(0, writer.Finish())});
+  std::vector<int> values;
+  for (int b = 0; b < kBlocks; ++b) values.push_back(40 + 5 * b);
+  std::vector<uint32_t> endOffsets;  // plane offset each block reads up to
+  const auto frame = KeyFrame(50, {KeyPlane(0, DcStream(values, true, false, &endOffsets, true))});
   for (size_t cut = 24; cut <= frame.size(); ++cut) {
     FrameDecoder decoder;
     Prepare(decoder, 64, 32, false);
     Picture picture(64, 32, false);
     Decode(decoder, std::vector<uint8_t>(frame.begin(), frame.begin() + cut), picture);
     for (int b = 0; b < kBlocks; ++b) {
-      const bool decoded = endOffsets[b] <= cut;
+      const bool decoded = 20 + 4 + endOffsets[b] <= cut;  // after the frame and plane headers
       // A decoded block is near its value (40 or more); an untouched one is 0.
       EXPECT_EQ(picture.Luma(8 * (b % 8) + 4, 8 * (b / 8) + 4) != 0, decoded)
           << "block " << b << ", cut at " << cut;

@@ -1,5 +1,6 @@
 // YUV4MPEG2: the reader on (stream, expected header or error) rows, writer ->
-// reader round trips in every layout, and the 4:1:0 chroma conversions.
+// reader round trips in every layout, and the chroma brought down to 4:1:0
+// (decoded pictures written as 4:2:0 are checked by the zdc tool's tests).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -32,29 +33,20 @@ TEST(Y4mReader, Streams) {
   } const refused[] = {
       {"", "not a YUV4MPEG2 stream"},
       {"YUV4MPEG W2 H2\n", "not a YUV4MPEG2 stream"},
-      {"YUV4MPEG2W2 H2\n", "not a YUV4MPEG2 stream"},
       {"YUV4MPEG2 F25:1\n", "picture size"},
-      {"YUV4MPEG2 W16\n", "picture size"},
       {"YUV4MPEG2 W0 H16\n", "zero picture size"},
-      {"YUV4MPEG2 W16 H0\n", "zero picture size"},
       {"YUV4MPEG2 W1x H16\n", "bad header tag 'W1x'"},
-      {"YUV4MPEG2 W-4 H16\n", "bad header tag"},
       {"YUV4MPEG2 W99999999 H16\n", "too large"},
       {"YUV4MPEG2 W65535 H65535 C444\n", "too large"},
       {"YUV4MPEG2 W16 H16 F25\n", "bad header tag 'F25'"},
-      {"YUV4MPEG2 W16 H16 F25:0\n", "bad header tag"},
       {"YUV4MPEG2 W16 H16 A1\n", "bad header tag"},
       {"YUV4MPEG2 W16 H16 It\n", "interlaced"},
-      {"YUV4MPEG2 W16 H16 Ib\n", "interlaced"},
-      {"YUV4MPEG2 W16 H16 Im\n", "interlaced"},
       {"YUV4MPEG2 W16 H16 C420p10\n", "unsupported colour space C420p10"},
-      {"YUV4MPEG2 W16 H16 C444alpha\n", "unsupported colour space"},
       {"YUV4MPEG2 W16 H16", "cut header"},
       {"YUV4MPEG2 " + std::string(10000, 'X') + "\n", "too long"},
       {mono + "FRAME\nabc", "frame 1 is cut short"},
       {mono + "FRAME\nabcdefghFRAME\nab", "frame 2 is cut short"},
       {mono + "FRA", "missing FRAME marker"},
-      {mono + "FRAMEXabcdefgh", "missing FRAME marker"},
       {mono + "hello\nabcdefgh", "missing FRAME marker"},
       {mono + "FRAME Ix", "cut FRAME line"},
   };
@@ -164,38 +156,6 @@ TEST(Y4mWriter, RoundTripsThroughTheReaderInEveryLayout) {
     EXPECT_FALSE(reader.ReadFrame(&frame));
     EXPECT_EQ(reader.FramesRead(), 2u);
   }
-}
-
-// A decoded 4:1:0 picture written as 4:2:0: each chroma sample becomes a 2x2
-// group, the last column and row repeated where the size is not a multiple
-// of 4; a picture of another size is refused.
-TEST(Y4mWriter, DecodedPicturesUpsampleChromaByReplication) {
-  const int width = 10, height = 9;  // chroma 2 x 2; 4:2:0 chroma 5 x 5
-  std::vector<uint8_t> buffer(zdc::DecoderOutputBytes(width, height, true), 0);
-  for (int i = 0; i < width * height; ++i) buffer[i] = static_cast<uint8_t>(i);
-  const zdc::Yvu9Picture picture = zdc::DecoderOutputPicture(buffer.data(), width, height, true);
-  for (int i = 0; i < 4; ++i) {
-    buffer[picture.v - buffer.data() + (i / 2) * picture.chromaStride + i % 2] = static_cast<uint8_t>(10 + 10 * i);
-    buffer[picture.u - buffer.data() + (i / 2) * picture.chromaStride + i % 2] = static_cast<uint8_t>(50 + 10 * i);
-  }
-  zdc::Y4mHeader header;
-  header.width = width;
-  header.height = height;
-  std::stringstream stream;
-  zdc::Y4mWriter writer(stream, header);
-  writer.WritePicture(picture);
-  EXPECT_EQ(Expect("does not match", [&] {
-              writer.WritePicture(zdc::DecoderOutputPicture(buffer.data(), width - 1, height, true));
-            }),
-            "");
-  zdc::Y4mReader reader(stream);
-  zdc::Y4mFrame frame;
-  ASSERT_TRUE(reader.ReadFrame(&frame));
-  EXPECT_EQ(frame.y, std::vector<uint8_t>(buffer.begin(), buffer.begin() + width * height));
-  EXPECT_EQ(frame.cr, (std::vector<uint8_t>{10, 10, 20, 20, 20, 10, 10, 20, 20, 20, 30, 30, 40,
-                                            40, 40, 30, 30, 40, 40, 40, 30, 30, 40, 40, 40}));
-  EXPECT_EQ(frame.cb[0], 50);
-  EXPECT_EQ(frame.cb[24], 80);
 }
 
 TEST(Y4mChroma, DownsamplesEveryLayoutTo410) {
