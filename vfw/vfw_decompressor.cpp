@@ -7,8 +7,6 @@
 #include "vfw_formats.h"
 #include "yvu9_picture.h"
 
-using vfw::FourCC;
-
 bool VfwDecompressor::OutputOf(const BITMAPINFOHEADER& in, const BITMAPINFOHEADER& out,
                                Output* output) {
   // The whole picture, unscaled: Video for Windows bitmaps have no pitch of
@@ -20,13 +18,13 @@ bool VfwDecompressor::OutputOf(const BITMAPINFOHEADER& in, const BITMAPINFOHEADE
   const WORD bits = out.biBitCount;
   if (c == vfw::OwnFourCC(in) && bits == (vfw::HasChroma(in) ? 9 : 8)) {
     *output = {zdc::PixelFormat::kYvu9, width, false};
-  } else if (c == FourCC('N', 'V', '1', '2') && bits == 12) {
+  } else if (c == mmioFOURCC('N', 'V', '1', '2') && bits == 12) {
     *output = {zdc::PixelFormat::kNv12, width, false};
-  } else if (c == FourCC('Y', 'V', '1', '2') && bits == 12) {
+  } else if (c == mmioFOURCC('Y', 'V', '1', '2') && bits == 12) {
     *output = {zdc::PixelFormat::kYv12, width, false};
-  } else if ((c == FourCC('I', 'Y', 'U', 'V') || c == FourCC('I', '4', '2', '0')) && bits == 12) {
+  } else if ((c == mmioFOURCC('I', 'Y', 'U', 'V') || c == mmioFOURCC('I', '4', '2', '0')) && bits == 12) {
     *output = {zdc::PixelFormat::kI420, width, false};
-  } else if (c == FourCC('Y', 'U', 'Y', '2') && bits == 16) {
+  } else if (c == mmioFOURCC('Y', 'U', 'Y', '2') && bits == 16) {
     *output = {zdc::PixelFormat::kYuy2, zdc::PackedPitch(zdc::PixelFormat::kYuy2, in.biWidth), false};
   } else if (c == BI_RGB && bits == 32) {
     *output = {zdc::PixelFormat::kRgb32, width * 4, out.biHeight > 0};

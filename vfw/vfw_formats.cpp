@@ -13,12 +13,12 @@ bool IsCompressedInput(const BITMAPINFOHEADER& in) {
          int64_t{4} * (in.biWidth + 1) * (in.biHeight + 1) <= INT32_MAX;
 }
 
-bool HasChroma(const BITMAPINFOHEADER& in) { return in.biCompression != FourCC('Q', 'Z', 'V', '3'); }
+bool HasChroma(const BITMAPINFOHEADER& in) { return in.biCompression != mmioFOURCC('Q', 'Z', 'V', '3'); }
 
 DWORD OwnFourCC(const BITMAPINFOHEADER& in) {
-  if (in.biCompression == FourCC('Q', 'Z', 'V', '2')) return FourCC('Y', 'V', 'U', '9');
-  if (in.biCompression == FourCC('Q', 'Z', 'V', '4')) return FourCC('V', 'b', 'T', '9');
-  return FourCC('V', 'b', 'T', '8');
+  if (in.biCompression == mmioFOURCC('Q', 'Z', 'V', '2')) return mmioFOURCC('Y', 'V', 'U', '9');
+  if (in.biCompression == mmioFOURCC('Q', 'Z', 'V', '4')) return mmioFOURCC('V', 'b', 'T', '9');
+  return mmioFOURCC('V', 'b', 'T', '8');
 }
 
 DWORD ImageBytes(const BITMAPINFOHEADER& in, zdc::PixelFormat format, ptrdiff_t pitch) {

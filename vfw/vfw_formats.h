@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <cstdint>
 
@@ -10,15 +11,8 @@
 
 namespace vfw {
 
-constexpr DWORD FourCC(char a, char b, char c, char d) {
-  return static_cast<DWORD>(static_cast<uint8_t>(a)) |
-         static_cast<DWORD>(static_cast<uint8_t>(b)) << 8 |
-         static_cast<DWORD>(static_cast<uint8_t>(c)) << 16 |
-         static_cast<DWORD>(static_cast<uint8_t>(d)) << 24;
-}
-
-inline constexpr DWORD kCompressedFourCCs[] = {FourCC('Q', 'Z', 'V', '2'), FourCC('Q', 'Z', 'V', '3'),
-                                               FourCC('Q', 'Z', 'V', '4')};
+inline constexpr DWORD kCompressedFourCCs[] = {
+    mmioFOURCC('Q', 'Z', 'V', '2'), mmioFOURCC('Q', 'Z', 'V', '3'), mmioFOURCC('Q', 'Z', 'V', '4')};
 
 // Whether `in` is a compressed stream the decoder takes (FourCC and size).
 bool IsCompressedInput(const BITMAPINFOHEADER& in);
