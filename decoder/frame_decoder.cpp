@@ -53,6 +53,7 @@ uint32_t FrameDecoder::SetSize(int32_t newWidth, int32_t newHeight, bool withChr
   width = height = alignedWidth = alignedHeight = 0;
   deltaCounter = 0;
   chainBroken = 0;
+  followsFromKeyFrame = false;
   if (!AcceptsSize(newWidth, newHeight)) return kStatusInvalidParameter;
   const int32_t alignment = withChroma ? 32 : 8;
   alignedWidth = RoundUp(newWidth, alignment);
@@ -181,15 +182,19 @@ int32_t FrameDecoder::DecodeLocked(const SampleView& sample, uint8_t* output,
   // A luma-only decoder has no room for chroma: chroma sections sent to it are
   // skipped, and the result is then the end of the luma section.
   if (keyFrame) {
-    DecodeKeyPlane(sample, &o1, luma);
+    followsFromKeyFrame = false;  // until every plane has been rebuilt
+    bool whole = DecodeKeyPlane(sample, &o1, luma);
     result = static_cast<int32_t>(o1);
     if (chromaSectionSize1 != 0 && hasChroma) {
-      DecodeKeyPlane(sample, &o2, chroma[0]);
+      whole = DecodeKeyPlane(sample, &o2, chroma[0]) && whole;
       copyOutChroma(0);
-      DecodeKeyPlane(sample, &o3, chroma[1]);
+      whole = DecodeKeyPlane(sample, &o3, chroma[1]) && whole;
       result = static_cast<int32_t>(o3);
       copyOutChroma(1);
+    } else if (hasChroma) {
+      whole = false;  // the chroma planes keep what earlier frames left
     }
+    followsFromKeyFrame = whole;
   } else {
     if (lumaSectionSize != 0) {
       DecodeDeltaSection(sample, &o1, luma);
@@ -218,17 +223,18 @@ int32_t FrameDecoder::DecodeLocked(const SampleView& sample, uint8_t* output,
   return result;
 }
 
-void FrameDecoder::DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset,
+bool FrameDecoder::DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset,
                                   const PlaneTarget& plane) {
   const uint8_t coder = sample.Byte(*readOffset);
   *readOffset += 4;
+  bool whole = false;
   if (coder == 0) {
     huffman->BeginSection(sample, readOffset, plane.luminance, false);
-    KeyBlockLoop(*huffman, plane);
+    whole = KeyBlockLoop(*huffman, plane);
     huffman->EndSection();
   } else if (coder == 1) {
     arithmetic->BeginSection(sample, readOffset, false);
-    KeyBlockLoop(*arithmetic, plane);
+    whole = KeyBlockLoop(*arithmetic, plane);
   }
   if (displayMask.load(std::memory_order_relaxed)) {
     if (plane.stride == plane.width) {
@@ -238,11 +244,14 @@ void FrameDecoder::DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset
                       {plane.width, plane.height});
     }
   }
+  return whole;
 }
 
+// Whether every block of the plane was decoded.
 template <class EntropyDecoder>
-void FrameDecoder::KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane) {
+bool FrameDecoder::KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane) {
   DeferredReconstruction output(kernels.reconstructKey, blockScratch, dequantTable, plane.stride);
+  bool whole = false;
   output.Run([&] {
     int16_t* slot = plane.store;
     for (int32_t y = 0; y + 8 <= plane.height; y += 8) {
@@ -252,7 +261,9 @@ void FrameDecoder::KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plan
         output.Queue(row + x, slot);
       }
     }
+    whole = true;
   });
+  return whole;
 }
 
 void FrameDecoder::DecodeDeltaSection(const SampleView& sample, uint32_t* readOffset,
@@ -274,12 +285,19 @@ void FrameDecoder::DecodeDeltaSection(const SampleView& sample, uint32_t* readOf
   const uint32_t wordsPerRow = (blocksPerRow + 31) / 32;
   const SampleView decodedMask(blockMask, MaskBytes());
   SampleView mask = decodedMask;
+  // A coded mask shorter than the plane's leaves the rest of the buffer as an
+  // earlier frame wrote it, and the block loop reads that too.
+  const uint32_t maskBytesRead = 4 * wordsPerRow * blockRows;
   if (fdTag) {
     DecodeFdMask(sample, maskOffset, wordsPerRow, blockRows, maskCodeTables, maskWork, blockMask);
   } else if (maskStorage == 1) {
-    lzw.Decode(sample, maskOffset, maskSize, blockMask, MaskBytes());
+    if (lzw.Decode(sample, maskOffset, maskSize, blockMask, MaskBytes()) < maskBytesRead) {
+      followsFromKeyFrame = false;
+    }
   } else if (maskStorage == 2) {
-    DecodeRunLengthMask(sample, maskOffset, maskSize, blockMask, MaskBytes());
+    if (DecodeRunLengthMask(sample, maskOffset, maskSize, blockMask, MaskBytes()) < maskBytesRead) {
+      followsFromKeyFrame = false;
+    }
   } else if (sample.Contains(maskOffset, 0)) {
     // An uncoded mask is read where it lies, word by word as the loop needs it.
     mask = SampleView(sample.data() + maskOffset, sample.size() - maskOffset);

@@ -45,6 +45,14 @@ class FrameDecoder : public CodecContext {
 
   bool HasChroma() const { return hasChroma; }
 
+  // Whether the picture the last Decode left follows from the frames since
+  // the last key frame that decoded whole (every block of every plane rebuilt),
+  // with no frame since reading mask bytes it did not write itself. Decoders
+  // that went through different frames before that key frame then hold the
+  // same picture: this is what lets a clip be cut at key frames and its runs
+  // decoded apart.
+  bool PictureFollowsFromKeyFrame() const { return followsFromKeyFrame; }
+
  protected:
   bool AllocateBuffers(bool withChroma) override;
   void FreeBuffers() override;
@@ -52,10 +60,10 @@ class FrameDecoder : public CodecContext {
  private:
   struct PlaneTarget;
   template <class EntropyDecoder>
-  void KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane);
+  bool KeyBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane);
   template <class EntropyDecoder>
   void DeltaBlockLoop(EntropyDecoder& entropy, const PlaneTarget& plane, const SampleView& mask);
-  void DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset, const PlaneTarget& plane);
+  bool DecodeKeyPlane(const SampleView& sample, uint32_t* readOffset, const PlaneTarget& plane);
   void DecodeDeltaSection(const SampleView& sample, uint32_t* readOffset,
                           const PlaneTarget& plane);
   int32_t DecodeLocked(const SampleView& sample, uint8_t* output, int32_t outputStride);
@@ -63,6 +71,7 @@ class FrameDecoder : public CodecContext {
   std::atomic<int32_t> displayMask{0};
   std::atomic<int32_t> denoise{0};
   bool hasChroma = false;
+  bool followsFromKeyFrame = false;
   uint8_t* referencePicture = nullptr;
   uint8_t* lumaPlane = nullptr;
   uint8_t* chromaScratch[2] = {nullptr, nullptr};  // for the second, then the first chroma plane

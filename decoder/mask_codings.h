@@ -31,8 +31,8 @@ void DecodeFdMask(const SampleView& sample, uint32_t maskOffset, uint32_t wordsP
                   uint32_t blockRows, const FdCodeTables& tables, uint8_t* maskWork,
                   uint8_t* blockMask);
 
-// Writes at most maskCapacity bytes.
-void DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
+// Writes at most maskCapacity bytes; returns how many it wrote.
+uint32_t DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
                          uint8_t* blockMask, uint32_t maskCapacity);
 
 // The LZW mask coding's control codes and limits, shared by the decoder and

@@ -27,9 +27,9 @@ class RunLengthReader {
 
 }  // namespace
 
-void DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
-                         uint8_t* blockMask, uint32_t maskCapacity) {
-  if (maskSize == 0) return;
+uint32_t DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
+                             uint8_t* blockMask, uint32_t maskCapacity) {
+  if (maskSize == 0) return 0;
   RunLengthReader reader(sample, maskOffset);
   const uint8_t escape = reader.Next();
   uint32_t written = 0;
@@ -58,6 +58,7 @@ void DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t
       fill(reader.Next(), count + 1);
     }
   }
+  return written;
 }
 
 }  // namespace zdc

@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -54,32 +55,63 @@ void DecodeFrame(DecoderState& state, SharedReader& reader, size_t frame, int32_
   state.decoder.Decode(data.data(), static_cast<uint32_t>(data.size()), state.picture.data(), stride);
 }
 
-// One run decoded ahead by a worker: its pictures wait in a bounded queue,
-// or, while the writer waits for them, go over one at a time uncopied.
+// One decoder through the plan, the way the filter streams; the reference
+// every parallel decode must equal. Pictures before `firstWritten` (and
+// before the plan's first output) are decoded but not handed on.
+void DecodeInOrder(CompressedStream& stream, SharedReader& reader, const RunPlan& plan,
+                   DecoderSwitches switches, size_t firstWritten, const PictureConsumer& consume) {
+  std::unique_ptr<DecoderState> state = NewState(stream, plan.runs.front().quality, switches);
+  firstWritten = std::max(firstWritten, plan.firstOutput);
+  for (size_t frame = plan.runs.front().begin; frame < plan.runs.back().end; ++frame) {
+    DecodeFrame(*state, reader, frame, stream.width);
+    if (frame >= firstWritten) consume(frame, state->picture.data());
+  }
+}
+
+// A picture decoded ahead, and whether it is the one a single decoder makes.
+struct DecodedPicture {
+  std::vector<uint8_t> bytes;
+  bool followsFromKeyFrame = false;
+};
+
+// One run decoded ahead by a worker: its pictures wait in a bounded queue
+// until the writer takes them.
 struct RunJob {
   DecodeRun run;
   std::mutex lock;
   std::condition_variable changed;
-  std::deque<std::vector<uint8_t>> pictures;
-  bool writerWaiting = false;
-  const uint8_t* handed = nullptr;  // the worker's own picture, until the writer is done with it
-  std::unique_ptr<DecoderState> state;  // handed over when the run is done
+  std::deque<DecodedPicture> pictures;
+  // Who waits: the writer for this many pictures, the worker for room. Each
+  // side wakes the other only then, so that the writer takes the pictures in
+  // batches rather than one wake-up each.
+  size_t writerWants = 0;
+  bool workerWaits = false;
   bool done = false;
   bool cancelled = false;
   std::exception_ptr error;
 };
 
+// The calling thread decodes every `threads`-th run itself and writes all
+// pictures in order; the other runs go to workers, each with a decoder of its
+// own that it keeps from run to run, whose pictures wait in bounded queues.
+// The first run's pictures are taken as they are (a new decoder starts it, as
+// a single decoder would); a later run's picture is taken when its decoder
+// says it follows from the run's key frame alone. Anything else (a damaged
+// key frame, a mask that leaves bytes of earlier frames in use) hands the rest
+// of the clip to one decoder that goes through it from the start.
 class ParallelDecoder {
  public:
   ParallelDecoder(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
                   unsigned threads)
-      : stream_(stream), plan_(plan), switches_(switches), reader_(*stream.reader), threads_(threads) {
-    const size_t pictureBytes = DecoderOutputBytes(stream.width, stream.height, stream.withChroma);
-    // A run's pictures wait whole while the runs before it are written, up to
-    // about 64 MB in all.
+      : stream_(stream), plan_(plan), switches_(switches), reader_(*stream.reader), threads_(threads),
+        window_(threads + 1),
+        pictureBytes_(DecoderOutputBytes(stream.width, stream.height, stream.withChroma)) {
+    // The runs between the writer and the workers hold at most about 64 MB
+    // of pictures in all.
     size_t longest = 0;
     for (const DecodeRun& run : plan.runs) longest = std::max(longest, run.end - run.begin);
-    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes * (threads + 1) + 1), 2, std::max<size_t>(longest, 2));
+    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes_ * window_ + 1), 2,
+                                     std::max<size_t>(longest, 2));
     for (const DecodeRun& run : plan.runs) {
       jobs_.emplace_back(new RunJob);
       jobs_.back()->run = run;
@@ -90,7 +122,7 @@ class ParallelDecoder {
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < threads_; ++i) workers.emplace_back([this, i] { Work(i); });
     try {
-      Consume(consume);
+      Write(consume);
     } catch (...) {
       Stop();
       for (std::thread& worker : workers) worker.join();
@@ -101,22 +133,19 @@ class ParallelDecoder {
   }
 
  private:
-  int32_t Stride() const { return stream_.width; }
-
-  // Worker `first` takes the runs first, first + threads, ...; the calling
-  // thread takes runs 0, threads, ... itself.
+  // Worker `first` takes the runs first, first + threads, ..., each once
+  // the writer is fewer than `window_` runs behind it.
   void Work(size_t first) {
+    std::unique_ptr<DecoderState> state;
     for (size_t index = first; index < jobs_.size(); index += threads_) {
       {
-        // Once the writer has taken this worker's previous run, whose
-        // decoder this run may then reuse.
         std::unique_lock<std::mutex> hold(windowLock_);
-        windowChanged_.wait(hold, [&] { return stopping_ || index < consumed_ + threads_; });
+        windowChanged_.wait(hold, [&] { return stopping_ || index < written_ + window_; });
         if (stopping_) return;
       }
       RunJob& job = *jobs_[index];
       try {
-        DecodeJob(job);
+        DecodeJob(job, state);
       } catch (...) {
         std::lock_guard<std::mutex> hold(job.lock);
         job.error = std::current_exception();
@@ -127,38 +156,82 @@ class ParallelDecoder {
     }
   }
 
-  void DecodeJob(RunJob& job) {
-    {
-      std::lock_guard<std::mutex> hold(job.lock);
-      if (job.cancelled) return;
+  // A run's decoder: a new one, or the one of an earlier run set to the
+  // quality a single decoder would hold at this run's start.
+  void Prepare(std::unique_ptr<DecoderState>& state, const DecodeRun& run) {
+    if (!state) {
+      state = NewState(stream_, run.quality, switches_);
+    } else if (state->decoder.SetQuality(run.quality) != 0) {
+      throw UsageError("quality must lie in [0, 1]");
     }
-    // A run may take a decoder that an earlier run left behind: its key frame
-    // sets every block anew, and the check of its first picture stands
-    // behind that.
-    std::unique_ptr<DecoderState> state = SpareState();
-    if (state) {
-      if (state->decoder.SetQuality(job.run.quality) != 0) throw UsageError("quality must lie in [0, 1]");
-    } else {
-      state = NewState(stream_, job.run.quality, switches_);
-    }
+  }
+
+  void DecodeJob(RunJob& job, std::unique_ptr<DecoderState>& state) {
+    Prepare(state, job.run);
     for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
-      DecodeFrame(*state, reader_, frame, Stride());
-      std::unique_lock<std::mutex> hold(job.lock);
-      job.changed.wait(hold, [&] { return job.cancelled || job.pictures.size() < queueLimit_; });
-      if (job.cancelled) return;
-      if (job.writerWaiting && job.pictures.empty()) {
-        job.handed = state->picture.data();
-        job.changed.notify_all();
-        job.changed.wait(hold, [&] { return job.cancelled || job.handed == nullptr; });
+      DecodeFrame(*state, reader_, frame, stream_.width);
+      {
+        std::unique_lock<std::mutex> hold(job.lock);
+        job.workerWaits = true;
+        job.changed.wait(hold, [&] { return job.cancelled || job.pictures.size() < queueLimit_; });
+        job.workerWaits = false;
         if (job.cancelled) return;
-        continue;
       }
-      job.pictures.push_back(SparePicture());
-      std::memcpy(job.pictures.back().data(), state->picture.data(), state->picture.size());
-      job.changed.notify_all();
+      // Only this worker adds to the queue, so the room stays.
+      DecodedPicture picture{SparePicture(), state->decoder.PictureFollowsFromKeyFrame()};
+      std::memcpy(picture.bytes.data(), state->picture.data(), pictureBytes_);
+      std::lock_guard<std::mutex> hold(job.lock);
+      job.pictures.push_back(std::move(picture));
+      if (job.writerWants != 0 && job.pictures.size() >= job.writerWants) job.changed.notify_all();
     }
-    std::lock_guard<std::mutex> hold(job.lock);
-    job.state = std::move(state);
+  }
+
+  void Write(const PictureConsumer& consume) {
+    std::unique_ptr<DecoderState> own;  // the decoder of this thread's runs
+    for (size_t index = 0; index < jobs_.size(); ++index) {
+      RunJob& job = *jobs_[index];
+      const bool mine = index % threads_ == 0;
+      if (mine) Prepare(own, job.run);
+      for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
+        DecodedPicture queued;
+        if (mine) {
+          DecodeFrame(*own, reader_, frame, stream_.width);
+        } else {
+          queued = Next(job, job.run.end - frame);
+        }
+        const bool follows = mine ? own->decoder.PictureFollowsFromKeyFrame() : queued.followsFromKeyFrame;
+        if (index > 0 && !follows) {
+          Stop();
+          DecodeInOrder(stream_, reader_, plan_, switches_, frame, consume);
+          return;
+        }
+        if (frame >= plan_.firstOutput) consume(frame, mine ? own->picture.data() : queued.bytes.data());
+        if (!mine) Recycle(std::move(queued.bytes));
+      }
+      std::lock_guard<std::mutex> hold(windowLock_);
+      ++written_;
+      windowChanged_.notify_all();
+    }
+  }
+
+  // The run's next picture, of `left` still to come; a worker that failed
+  // before it (on a frame it could not read, which one decoder would have met
+  // too) throws here.
+  DecodedPicture Next(RunJob& job, size_t left) {
+    std::unique_lock<std::mutex> hold(job.lock);
+    if (job.pictures.empty()) {
+      job.writerWants = std::min(left, std::max<size_t>(queueLimit_ / 2, 1));
+      job.changed.wait(hold, [&] { return job.done || job.pictures.size() >= job.writerWants; });
+      job.writerWants = 0;
+    }
+    if (job.pictures.empty()) {
+      if (job.error) std::rethrow_exception(job.error);
+      throw std::logic_error("a run ended before its last frame");
+    }
+    DecodedPicture picture = std::move(job.pictures.front());
+    job.pictures.pop_front();
+    if (job.workerWaits) job.changed.notify_all();
+    return picture;
   }
 
   // A picture buffer from those the writer is done with, or a new one.
@@ -171,115 +244,12 @@ class ParallelDecoder {
         return picture;
       }
     }
-    return std::vector<uint8_t>(DecoderOutputBytes(stream_.width, stream_.height, stream_.withChroma));
+    return std::vector<uint8_t>(pictureBytes_);
   }
 
-  void Recycle(std::vector<uint8_t>* picture) {
+  void Recycle(std::vector<uint8_t> picture) {
     std::lock_guard<std::mutex> hold(spareLock_);
-    spare_.push_back(std::move(*picture));  // no more than the queues ever held
-  }
-
-  std::unique_ptr<DecoderState> SpareState() {
-    std::lock_guard<std::mutex> hold(spareLock_);
-    std::unique_ptr<DecoderState> state = std::move(spareState_);
-    return state;
-  }
-
-  // The next picture of `job`, or null when the run has ended (or its
-  // worker failed). A queued picture moves into `held`; a handed one stays
-  // the worker's until Release.
-  const uint8_t* Next(RunJob& job, std::vector<uint8_t>* held) {
-    std::unique_lock<std::mutex> hold(job.lock);
-    job.writerWaiting = true;
-    job.changed.wait(hold, [&] { return job.done || !job.pictures.empty() || job.handed; });
-    job.writerWaiting = false;
-    if (job.pictures.empty()) return job.handed;
-    if (!held->empty()) Recycle(held);
-    *held = std::move(job.pictures.front());
-    job.pictures.pop_front();
-    job.changed.notify_all();
-    return held->data();
-  }
-
-  // Lets the worker go on after the picture Next returned. After a queued
-  // picture this changes nothing: a worker hands over only to a writer that
-  // waits in Next.
-  void Release(RunJob& job) {
-    std::lock_guard<std::mutex> hold(job.lock);
-    job.handed = nullptr;
-    job.changed.notify_all();
-  }
-
-  // The worker stops at its next picture (or lets go of the one it handed
-  // over); nothing of the run is used.
-  void Cancel(RunJob& job) {
-    std::lock_guard<std::mutex> hold(job.lock);
-    job.cancelled = true;
-    job.pictures.clear();
-    job.changed.notify_all();
-  }
-
-  void Consume(const PictureConsumer& consume) {
-    // The state of a single decoder after the last frame written.
-    std::unique_ptr<DecoderState> state;
-    std::vector<uint8_t> picture;
-    auto deliver = [&](size_t frame, const uint8_t* data) {
-      if (frame >= plan_.firstOutput) consume(frame, data);
-    };
-    for (size_t index = 0; index < jobs_.size(); ++index) {
-      RunJob& job = *jobs_[index];
-      size_t frame = job.run.begin;
-      if (index % threads_ == 0) {
-        // One of this thread's own runs: the single decoder goes on.
-        if (!state) state = NewState(stream_, job.run.quality, switches_);
-        for (; frame < job.run.end; ++frame) {
-          DecodeFrame(*state, reader_, frame, Stride());
-          deliver(frame, state->picture.data());
-        }
-        Consumed();
-        continue;
-      }
-      // A worker's run: its key frame through the decoder that went through
-      // everything before it, against the worker's picture.
-      DecodeFrame(*state, reader_, frame, Stride());
-      const uint8_t* first = Next(job, &picture);
-      const bool accepted = first && std::memcmp(first, state->picture.data(), state->picture.size()) == 0;
-      if (accepted) {
-        Release(job);
-      } else {
-        Cancel(job);
-      }
-      deliver(frame++, state->picture.data());
-      if (accepted) {
-        while (const uint8_t* next = Next(job, &picture)) {
-          deliver(frame++, next);
-          Release(job);
-        }
-        std::unique_ptr<DecoderState> next;
-        {
-          // A worker that failed after its first picture met an unreadable
-          // frame, which this thread would have met too.
-          std::lock_guard<std::mutex> hold(job.lock);
-          if (job.error) std::rethrow_exception(job.error);
-          next = std::move(job.state);
-        }
-        std::lock_guard<std::mutex> hold(spareLock_);
-        if (!spareState_) spareState_ = std::move(state);
-        state = std::move(next);
-      } else {
-        for (; frame < job.run.end; ++frame) {
-          DecodeFrame(*state, reader_, frame, Stride());
-          deliver(frame, state->picture.data());
-        }
-      }
-      Consumed();
-    }
-  }
-
-  void Consumed() {
-    std::lock_guard<std::mutex> hold(windowLock_);
-    ++consumed_;
-    windowChanged_.notify_all();
+    spare_.push_back(std::move(picture));  // no more than the queues ever held
   }
 
   void Stop() {
@@ -291,6 +261,7 @@ class ParallelDecoder {
     for (auto& job : jobs_) {
       std::lock_guard<std::mutex> hold(job->lock);
       job->cancelled = true;
+      job->pictures.clear();
       job->changed.notify_all();
     }
   }
@@ -300,14 +271,15 @@ class ParallelDecoder {
   DecoderSwitches switches_;
   SharedReader reader_;
   unsigned threads_;
+  size_t window_;
+  size_t pictureBytes_;
   size_t queueLimit_ = 2;
   std::vector<std::unique_ptr<RunJob>> jobs_;
   std::mutex spareLock_;
   std::vector<std::vector<uint8_t>> spare_;
-  std::unique_ptr<DecoderState> spareState_;
   std::mutex windowLock_;
   std::condition_variable windowChanged_;
-  size_t consumed_ = 0;
+  size_t written_ = 0;
   bool stopping_ = false;
 };
 
@@ -315,15 +287,10 @@ class ParallelDecoder {
 
 void DecodeInParallel(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
                       unsigned threads, const PictureConsumer& consume) {
+  if (plan.runs.empty()) return;
   if (threads <= 1 || plan.runs.size() <= 1) {
-    // One decoder, the way the filter streams.
     SharedReader reader(*stream.reader);
-    if (plan.runs.empty()) return;
-    std::unique_ptr<DecoderState> state = NewState(stream, plan.runs.front().quality, switches);
-    for (size_t frame = plan.runs.front().begin; frame < plan.runs.back().end; ++frame) {
-      DecodeFrame(*state, reader, frame, stream.width);
-      if (frame >= plan.firstOutput) consume(frame, state->picture.data());
-    }
+    DecodeInOrder(stream, reader, plan, switches, 0, consume);
     return;
   }
   ParallelDecoder(stream, plan, switches, threads).Run(consume);

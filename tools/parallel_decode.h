@@ -21,10 +21,11 @@ struct DecoderSwitches {
 // thread, with the decoder's output picture (DecoderOutputPicture layout).
 using PictureConsumer = std::function<void(size_t frame, const uint8_t* picture)>;
 
-// Runs the plan on `threads` worker threads (1: everything on the calling
-// thread). A run after the first is accepted only when its first picture
-// equals the one the previous run's decoder makes of the same key frame;
-// otherwise (a damaged key frame, say) that decoder goes on through the run.
+// Runs the plan with `threads` decoders on threads of their own (1: one
+// decoder on the calling thread), writing from the calling thread. A picture
+// of a run after the first is used only when its decoder says it follows
+// from the run's key frame alone; at the first that does not (a damaged key
+// frame, say), one decoder goes through the clip from the start instead.
 // Throws FileError/MediaError as the sequential decode would.
 void DecodeInParallel(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
                       unsigned threads, const PictureConsumer& consume);

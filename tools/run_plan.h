@@ -12,8 +12,8 @@
 
 namespace zdc {
 
-// Runs on several threads are at least this long, so that checking each
-// run's first picture (one more key frame to decode) stays small against it.
+// Runs on several threads are at least this long, so that handing runs and
+// their pictures between threads stays small against decoding them.
 constexpr size_t kMinRunFrames = 16;
 
 struct DecodeRun {
