@@ -149,11 +149,15 @@ DecodeOptions ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-// Where the pictures go. One Write per decoded frame.
+// Where the pictures go. Prepare turns a decoded picture into the bytes the
+// output holds for it; it runs on the threads that decode, several pictures at
+// once, so it changes nothing of the sink. Write takes those bytes, one call
+// per frame in frame order.
 class PictureSink {
  public:
   virtual ~PictureSink() = default;
-  virtual void Write(const Yvu9Picture& picture) = 0;
+  virtual void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const = 0;
+  virtual void Write(const std::vector<uint8_t>& bytes) = 0;
   virtual void Finish() {}
 };
 
@@ -173,6 +177,10 @@ class StreamOutput {
     }
   }
   std::ostream& Stream() { return *out_; }
+  void Write(const std::vector<uint8_t>& bytes) {
+    out_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    Check();
+  }
   void Finish() {
     out_->flush();
     if (file_.is_open()) file_.close();
@@ -191,10 +199,8 @@ class StreamOutput {
 class Yvu9Sink : public PictureSink {
  public:
   explicit Yvu9Sink(const std::string& path) : output_(path) {}
-  void Write(const Yvu9Picture& picture) override {
-    WritePackedYvu9(output_.Stream(), picture);
-    output_.Check();
-  }
+  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override { PackYvu9(picture, bytes); }
+  void Write(const std::vector<uint8_t>& bytes) override { output_.Write(bytes); }
   void Finish() override { output_.Finish(); }
 
  private:
@@ -215,9 +221,12 @@ class Y4mSink : public PictureSink {
       throw FileError(path, e.what());
     }
   }
-  void Write(const Yvu9Picture& picture) override {
+  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override {
+    writer_->PicturePlanes(picture, bytes);
+  }
+  void Write(const std::vector<uint8_t>& bytes) override {
     try {
-      writer_->WritePicture(picture);
+      writer_->WritePlanes(bytes);
     } catch (const MediaError&) {
       output_.Check();
       throw;
@@ -237,15 +246,12 @@ class ConvertedSink : public PictureSink {
  public:
   ConvertedSink(const std::string& path, PixelFormat format, bool withChroma, int width, int height)
       : output_(path), format_(format), withChroma_(withChroma), height_(height),
-        pitch_(PackedPitch(format, width)),
-        frame_(SurfaceBytes(format, height, pitch_, withChroma)) {}
-  void Write(const Yvu9Picture& picture) override {
-    ConvertPicture(picture, format_,
-                   SurfaceInBuffer(format_, frame_.data(), height_, pitch_, withChroma_));
-    output_.Stream().write(reinterpret_cast<const char*>(frame_.data()),
-                           static_cast<std::streamsize>(frame_.size()));
-    output_.Check();
+        pitch_(PackedPitch(format, width)) {}
+  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override {
+    bytes->resize(SurfaceBytes(format_, height_, pitch_, withChroma_));
+    ConvertPicture(picture, format_, SurfaceInBuffer(format_, bytes->data(), height_, pitch_, withChroma_));
   }
+  void Write(const std::vector<uint8_t>& bytes) override { output_.Write(bytes); }
   void Finish() override { output_.Finish(); }
 
  private:
@@ -254,28 +260,30 @@ class ConvertedSink : public PictureSink {
   bool withChroma_;
   int height_;
   ptrdiff_t pitch_;
-  std::vector<uint8_t> frame_;
 };
 
 class PngSink : public PictureSink {
  public:
   // OUT holding a '%' is a name pattern; otherwise a folder, created when it
   // does not exist yet.
-  PngSink(const std::string& out, bool withChroma, int width, int height)
-      : pattern_(MakePattern(out)), withChroma_(withChroma),
-        pixels_(static_cast<size_t>(width) * height * (withChroma ? 3 : 1)) {}
+  PngSink(const std::string& out, bool withChroma) : pattern_(MakePattern(out)), withChroma_(withChroma) {}
 
-  void Write(const Yvu9Picture& picture) override {
-    const std::string name = pattern_.Name(++count_);
+  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override {
     const size_t stride = static_cast<size_t>(picture.width) * (withChroma_ ? 3 : 1);
+    std::vector<uint8_t> pixels(stride * static_cast<size_t>(picture.height));
     if (withChroma_) {
-      Yvu9ToRgb(picture, pixels_.data(), stride);
+      Yvu9ToRgb(picture, pixels.data(), stride);
     } else {
-      LumaToGray(picture, pixels_.data(), stride);
+      LumaToGray(picture, pixels.data(), stride);
     }
+    *bytes = EncodePng(picture.width, picture.height, withChroma_ ? PngColor::kRgb : PngColor::kGray,
+                       pixels.data(), stride);
+  }
+
+  void Write(const std::vector<uint8_t>& bytes) override {
+    const std::string name = pattern_.Name(++count_);
     try {
-      WritePng(name, picture.width, picture.height, withChroma_ ? PngColor::kRgb : PngColor::kGray,
-               pixels_.data(), stride);
+      WritePngFile(name, bytes);
     } catch (const MediaError& e) {
       throw FileError(name, e.what());
     }
@@ -302,7 +310,6 @@ class PngSink : public PictureSink {
 
   PngNamePattern pattern_;
   bool withChroma_;
-  std::vector<uint8_t> pixels_;
   uint64_t count_ = 0;
 };
 
@@ -326,7 +333,7 @@ std::unique_ptr<PictureSink> MakeSink(const DecodeOptions& options, const Compre
     case OutputFormat::kY4m:
       return std::unique_ptr<PictureSink>(new Y4mSink(options.output, stream));
     case OutputFormat::kPng:
-      return std::unique_ptr<PictureSink>(new PngSink(options.output, stream.withChroma, stream.width, stream.height));
+      return std::unique_ptr<PictureSink>(new PngSink(options.output, stream.withChroma));
     case OutputFormat::kConverted:
       return std::unique_ptr<PictureSink>(new ConvertedSink(
           options.output, options.pixels, stream.withChroma, stream.width, stream.height));
@@ -358,9 +365,12 @@ int RunDecode(const std::vector<std::string>& args) {
     size_t written = 0;
     // As the filter: one output picture per decoder that persists from frame
     // to frame (zero at the start), the switches held for the whole run.
-    DecodeInParallel(stream, plan, {options.denoise, options.displayMask}, threads,
-                     [&](size_t, const uint8_t* buffer) {
-                       sink->Write(DecoderOutputPicture(buffer, stream.width, stream.height, stream.withChroma));
+    const PicturePreparer prepare = [&](const uint8_t* picture, std::vector<uint8_t>* bytes) {
+      sink->Prepare(DecoderOutputPicture(picture, stream.width, stream.height, stream.withChroma), bytes);
+    };
+    DecodeInParallel(stream, plan, {options.denoise, options.displayMask}, threads, prepare,
+                     [&](size_t, const std::vector<uint8_t>& bytes) {
+                       sink->Write(bytes);
                        ++written;
                        if (progress && (written % 10 == 1 || written == frames)) {
                          std::fprintf(stderr, "\rzdc: decoding frame %zu of %zu", written, frames);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -59,16 +58,21 @@ void DecodeFrame(DecoderState& state, SharedReader& reader, size_t frame, int32_
 // every parallel decode must equal. Pictures before `firstWritten` (and
 // before the plan's first output) are decoded but not handed on.
 void DecodeInOrder(CompressedStream& stream, SharedReader& reader, const RunPlan& plan,
-                   DecoderSwitches switches, size_t firstWritten, const PictureConsumer& consume) {
+                   DecoderSwitches switches, size_t firstWritten, const PicturePreparer& prepare,
+                   const PreparedConsumer& consume) {
   std::unique_ptr<DecoderState> state = NewState(stream, plan.runs.front().quality, switches);
   firstWritten = std::max(firstWritten, plan.firstOutput);
+  std::vector<uint8_t> bytes;
   for (size_t frame = plan.runs.front().begin; frame < plan.runs.back().end; ++frame) {
     DecodeFrame(*state, reader, frame, stream.width);
-    if (frame >= firstWritten) consume(frame, state->picture.data());
+    if (frame < firstWritten) continue;
+    prepare(state->picture.data(), &bytes);
+    consume(frame, bytes);
   }
 }
 
-// A picture decoded ahead, and whether it is the one a single decoder makes.
+// What was prepared of a picture decoded ahead (nothing before the plan's
+// first output), and whether the picture is the one a single decoder makes.
 struct DecodedPicture {
   std::vector<uint8_t> bytes;
   bool followsFromKeyFrame = false;
@@ -91,26 +95,29 @@ struct RunJob {
   std::exception_ptr error;
 };
 
-// The calling thread decodes every `threads`-th run itself and writes all
-// pictures in order; the other runs go to workers, each with a decoder of its
-// own that it keeps from run to run, whose pictures wait in bounded queues.
-// The first run's pictures are taken as they are (a new decoder starts it, as
-// a single decoder would); a later run's picture is taken when its decoder
-// says it follows from the run's key frame alone. Anything else (a damaged
-// key frame, a mask that leaves bytes of earlier frames in use) hands the rest
-// of the clip to one decoder that goes through it from the start.
+// Workers take the runs in order, each with a decoder of its own that it
+// keeps from run to run, and queue their pictures; the calling thread writes
+// all pictures in order, and decodes a run itself when it comes to one no
+// worker has taken (no copy then; a writer slowed by its output leaves more
+// runs to the workers). The first run's pictures are taken as they are (a new
+// decoder starts it, as a single decoder would); a later run's picture is
+// taken when its decoder says it follows from the run's key frame alone.
+// Anything else (a damaged key frame, a mask that leaves bytes of earlier
+// frames in use) hands the rest of the clip to one decoder that goes through
+// it from the start.
 class ParallelDecoder {
  public:
   ParallelDecoder(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
-                  unsigned threads)
+                  unsigned threads, const PicturePreparer& prepare)
       : stream_(stream), plan_(plan), switches_(switches), reader_(*stream.reader), threads_(threads),
-        window_(threads + 1),
-        pictureBytes_(DecoderOutputBytes(stream.width, stream.height, stream.withChroma)) {
+        prepare_(prepare),
+        window_(threads + 1) {
     // The runs between the writer and the workers hold at most about 64 MB
-    // of pictures in all.
+    // of pictures in all (prepared output is about as large as a picture).
+    const size_t pictureBytes = DecoderOutputBytes(stream.width, stream.height, stream.withChroma);
     size_t longest = 0;
     for (const DecodeRun& run : plan.runs) longest = std::max(longest, run.end - run.begin);
-    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes_ * window_ + 1), 2,
+    queueLimit_ = std::clamp<size_t>((size_t{64} << 20) / (pictureBytes * window_ + 1), 2,
                                      std::max<size_t>(longest, 2));
     for (const DecodeRun& run : plan.runs) {
       jobs_.emplace_back(new RunJob);
@@ -118,9 +125,9 @@ class ParallelDecoder {
     }
   }
 
-  void Run(const PictureConsumer& consume) {
+  void Run(const PreparedConsumer& consume) {
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < threads_; ++i) workers.emplace_back([this, i] { Work(i); });
+    for (unsigned i = 1; i < threads_; ++i) workers.emplace_back([this] { Work(); });
     try {
       Write(consume);
     } catch (...) {
@@ -133,15 +140,19 @@ class ParallelDecoder {
   }
 
  private:
-  // Worker `first` takes the runs first, first + threads, ..., each once
-  // the writer is fewer than `window_` runs behind it.
-  void Work(size_t first) {
+  // Takes the next run no one has taken, once the writer is fewer than
+  // `window_` runs behind it.
+  void Work() {
     std::unique_ptr<DecoderState> state;
-    for (size_t index = first; index < jobs_.size(); index += threads_) {
+    for (;;) {
+      size_t index;
       {
         std::unique_lock<std::mutex> hold(windowLock_);
-        windowChanged_.wait(hold, [&] { return stopping_ || index < written_ + window_; });
-        if (stopping_) return;
+        windowChanged_.wait(hold, [&] {
+          return stopping_ || nextRun_ == jobs_.size() || nextRun_ < written_ + window_;
+        });
+        if (stopping_ || nextRun_ == jobs_.size()) return;
+        index = nextRun_++;
       }
       RunJob& job = *jobs_[index];
       try {
@@ -178,19 +189,20 @@ class ParallelDecoder {
         if (job.cancelled) return;
       }
       // Only this worker adds to the queue, so the room stays.
-      DecodedPicture picture{SparePicture(), state->decoder.PictureFollowsFromKeyFrame()};
-      std::memcpy(picture.bytes.data(), state->picture.data(), pictureBytes_);
+      DecodedPicture picture{SpareBytes(), state->decoder.PictureFollowsFromKeyFrame()};
+      if (frame >= plan_.firstOutput) prepare_(state->picture.data(), &picture.bytes);
       std::lock_guard<std::mutex> hold(job.lock);
       job.pictures.push_back(std::move(picture));
       if (job.writerWants != 0 && job.pictures.size() >= job.writerWants) job.changed.notify_all();
     }
   }
 
-  void Write(const PictureConsumer& consume) {
-    std::unique_ptr<DecoderState> own;  // the decoder of this thread's runs
+  void Write(const PreparedConsumer& consume) {
+    std::unique_ptr<DecoderState> own;  // the decoder of the runs this thread takes
+    std::vector<uint8_t> ownBytes;
     for (size_t index = 0; index < jobs_.size(); ++index) {
       RunJob& job = *jobs_[index];
-      const bool mine = index % threads_ == 0;
+      const bool mine = TakeRun(index);
       if (mine) Prepare(own, job.run);
       for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
         DecodedPicture queued;
@@ -202,16 +214,27 @@ class ParallelDecoder {
         const bool follows = mine ? own->decoder.PictureFollowsFromKeyFrame() : queued.followsFromKeyFrame;
         if (index > 0 && !follows) {
           Stop();
-          DecodeInOrder(stream_, reader_, plan_, switches_, frame, consume);
+          DecodeInOrder(stream_, reader_, plan_, switches_, frame, prepare_, consume);
           return;
         }
-        if (frame >= plan_.firstOutput) consume(frame, mine ? own->picture.data() : queued.bytes.data());
+        if (frame >= plan_.firstOutput) {
+          if (mine) prepare_(own->picture.data(), &ownBytes);
+          consume(frame, mine ? ownBytes : queued.bytes);
+        }
         if (!mine) Recycle(std::move(queued.bytes));
       }
       std::lock_guard<std::mutex> hold(windowLock_);
       ++written_;
       windowChanged_.notify_all();
     }
+  }
+
+  // Whether the writer decodes run `index` itself: when no worker has it.
+  bool TakeRun(size_t index) {
+    std::lock_guard<std::mutex> hold(windowLock_);
+    if (nextRun_ != index) return false;
+    ++nextRun_;
+    return true;
   }
 
   // The run's next picture, of `left` still to come; a worker that failed
@@ -234,22 +257,19 @@ class ParallelDecoder {
     return picture;
   }
 
-  // A picture buffer from those the writer is done with, or a new one.
-  std::vector<uint8_t> SparePicture() {
-    {
-      std::lock_guard<std::mutex> hold(spareLock_);
-      if (!spare_.empty()) {
-        std::vector<uint8_t> picture = std::move(spare_.back());
-        spare_.pop_back();
-        return picture;
-      }
-    }
-    return std::vector<uint8_t>(pictureBytes_);
+  // A buffer the writer is done with (of the right capacity already), or a
+  // new one.
+  std::vector<uint8_t> SpareBytes() {
+    std::lock_guard<std::mutex> hold(spareLock_);
+    if (spare_.empty()) return {};
+    std::vector<uint8_t> bytes = std::move(spare_.back());
+    spare_.pop_back();
+    return bytes;
   }
 
-  void Recycle(std::vector<uint8_t> picture) {
+  void Recycle(std::vector<uint8_t> bytes) {
     std::lock_guard<std::mutex> hold(spareLock_);
-    spare_.push_back(std::move(picture));  // no more than the queues ever held
+    spare_.push_back(std::move(bytes));  // no more than the queues ever held
   }
 
   void Stop() {
@@ -271,14 +291,15 @@ class ParallelDecoder {
   DecoderSwitches switches_;
   SharedReader reader_;
   unsigned threads_;
+  const PicturePreparer& prepare_;
   size_t window_;
-  size_t pictureBytes_;
   size_t queueLimit_ = 2;
   std::vector<std::unique_ptr<RunJob>> jobs_;
   std::mutex spareLock_;
   std::vector<std::vector<uint8_t>> spare_;
   std::mutex windowLock_;
   std::condition_variable windowChanged_;
+  size_t nextRun_ = 0;  // runs before it are taken
   size_t written_ = 0;
   bool stopping_ = false;
 };
@@ -286,14 +307,14 @@ class ParallelDecoder {
 }  // namespace
 
 void DecodeInParallel(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
-                      unsigned threads, const PictureConsumer& consume) {
+                      unsigned threads, const PicturePreparer& prepare, const PreparedConsumer& consume) {
   if (plan.runs.empty()) return;
   if (threads <= 1 || plan.runs.size() <= 1) {
     SharedReader reader(*stream.reader);
-    DecodeInOrder(stream, reader, plan, switches, 0, consume);
+    DecodeInOrder(stream, reader, plan, switches, 0, prepare, consume);
     return;
   }
-  ParallelDecoder(stream, plan, switches, threads).Run(consume);
+  ParallelDecoder(stream, plan, switches, threads, prepare).Run(consume);
 }
 
 }  // namespace zdc

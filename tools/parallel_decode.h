@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "run_plan.h"
 #include "stream_setup.h"
@@ -17,9 +18,13 @@ struct DecoderSwitches {
   bool displayMask = false;
 };
 
+// Turns a decoded picture (DecoderOutputPicture layout) into the bytes
+// written for its frame. Called on the thread that decoded the picture,
+// several at once, so it may change nothing but `bytes`.
+using PicturePreparer = std::function<void(const uint8_t* picture, std::vector<uint8_t>* bytes)>;
 // Called once per frame from `plan.firstOutput` on, in order, on the calling
-// thread, with the decoder's output picture (DecoderOutputPicture layout).
-using PictureConsumer = std::function<void(size_t frame, const uint8_t* picture)>;
+// thread, with what the preparer made of the frame's picture.
+using PreparedConsumer = std::function<void(size_t frame, const std::vector<uint8_t>& bytes)>;
 
 // Runs the plan with `threads` decoders on threads of their own (1: one
 // decoder on the calling thread), writing from the calling thread. A picture
@@ -28,6 +33,6 @@ using PictureConsumer = std::function<void(size_t frame, const uint8_t* picture)
 // frame, say), one decoder goes through the clip from the start instead.
 // Throws FileError/MediaError as the sequential decode would.
 void DecodeInParallel(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
-                      unsigned threads, const PictureConsumer& consume);
+                      unsigned threads, const PicturePreparer& prepare, const PreparedConsumer& consume);
 
 }  // namespace zdc

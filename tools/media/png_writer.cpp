@@ -77,7 +77,10 @@ std::vector<uint8_t> EncodePng(int width, int height, PngColor color, const uint
 
 void WritePng(const std::string& path, int width, int height, PngColor color, const uint8_t* pixels,
               size_t stride) {
-  const std::vector<uint8_t> png = EncodePng(width, height, color, pixels, stride);
+  WritePngFile(path, EncodePng(width, height, color, pixels, stride));
+}
+
+void WritePngFile(const std::string& path, const std::vector<uint8_t>& png) {
   std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
   if (!out) throw MediaError("cannot create file");
   out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));

@@ -18,6 +18,9 @@ enum class PngColor : uint8_t { kGray = 0, kRgb = 2 };  // the PNG colour types
 std::vector<uint8_t> EncodePng(int width, int height, PngColor color, const uint8_t* pixels,
                                size_t stride);
 
+// Writes an encoded PNG to `path`; throws MediaError.
+void WritePngFile(const std::string& path, const std::vector<uint8_t>& png);
+
 // Encodes and writes to `path`; throws MediaError.
 void WritePng(const std::string& path, int width, int height, PngColor color, const uint8_t* pixels,
               size_t stride);

@@ -41,26 +41,32 @@ void Y4mWriter::WriteFrame(const uint8_t* y, const uint8_t* cb, const uint8_t* c
 }
 
 void Y4mWriter::WritePicture(const Yvu9Picture& picture) {
+  PicturePlanes(picture, &frame_);
+  WritePlanes(frame_);
+}
+
+void Y4mWriter::PicturePlanes(const Yvu9Picture& picture, std::vector<uint8_t>* planes) const {
   if (picture.width != header_.width || picture.height != header_.height) {
     throw MediaError("picture size does not match the stream header");
   }
   if (header_.chroma == Y4mChroma::kMono) {
     // Rows may be padded in the picture; the stream wants them packed.
-    out_.write("FRAME\n", 6);
-    for (int y = 0; y < picture.height; ++y) {
-      out_.write(reinterpret_cast<const char*>(picture.luma + y * picture.lumaStride), picture.width);
-    }
-    if (!out_) throw MediaError("write error");
+    Yvu9Picture luma = picture;
+    luma.u = luma.v = nullptr;
+    PackYvu9(luma, planes);
     return;
   }
   if (header_.chroma != Y4mChroma::k420Jpeg) throw MediaError("pictures are written as C420jpeg or Cmono");
   // The I420 conversion writes luma, Cb and Cr planes back to back.
   const ptrdiff_t pitch = PackedPitch(PixelFormat::kI420, picture.width);
-  frame_.resize(SurfaceBytes(PixelFormat::kI420, picture.height, pitch, true));
+  planes->resize(SurfaceBytes(PixelFormat::kI420, picture.height, pitch, true));
   ConvertPicture(picture, PixelFormat::kI420,
-                 SurfaceInBuffer(PixelFormat::kI420, frame_.data(), picture.height, pitch, true));
+                 SurfaceInBuffer(PixelFormat::kI420, planes->data(), picture.height, pitch, true));
+}
+
+void Y4mWriter::WritePlanes(const std::vector<uint8_t>& planes) {
   out_.write("FRAME\n", 6);
-  out_.write(reinterpret_cast<const char*>(frame_.data()), static_cast<std::streamsize>(frame_.size()));
+  out_.write(reinterpret_cast<const char*>(planes.data()), static_cast<std::streamsize>(planes.size()));
   if (!out_) throw MediaError("write error");
 }
 

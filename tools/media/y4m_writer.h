@@ -25,9 +25,13 @@ class Y4mWriter {
   // Writes a decoded 4:1:0 picture: its luma and, for a 4:2:0 stream, its
   // chroma replicated to 4:2:0 (the I420 conversion of picture_convert.h,
   // which keeps the chroma centred on its 4x4 luma block: C420jpeg siting).
-  // The stream must be C420jpeg or
-  // Cmono and the picture must have the header's size.
+  // The stream must be C420jpeg or Cmono and the picture must have the
+  // header's size.
   void WritePicture(const Yvu9Picture& picture);
+  // WritePicture in two steps: the frame's planes back to back, made from
+  // the picture without touching the writer (so on any thread), then written.
+  void PicturePlanes(const Yvu9Picture& picture, std::vector<uint8_t>* planes) const;
+  void WritePlanes(const std::vector<uint8_t>& planes);
 
   const Y4mHeader& Header() const { return header_; }
 

@@ -1,30 +1,26 @@
 #include "yvu9_picture.h"
 
+#include <cstring>
+
 namespace zdc {
 
 namespace {
 
-void WritePlane(std::ostream& out, const uint8_t* plane, size_t stride, int width, int height) {
-  if (stride == static_cast<size_t>(width)) {
-    // Rows packed already: one write, which a large buffer passes straight on.
-    out.write(reinterpret_cast<const char*>(plane), static_cast<std::streamsize>(stride) * height);
-    return;
-  }
-  for (int y = 0; y < height; ++y) {
-    out.write(reinterpret_cast<const char*>(plane + y * stride), width);
-  }
+uint8_t* PackPlane(uint8_t* out, const uint8_t* plane, size_t stride, int width, int height) {
+  for (int y = 0; y < height; ++y, out += width) std::memcpy(out, plane + y * stride, static_cast<size_t>(width));
+  return out;
 }
 
 }  // namespace
 
-void WritePackedYvu9(std::ostream& out, const Yvu9Picture& picture) {
-  WritePlane(out, picture.luma, picture.lumaStride, picture.width, picture.height);
+void PackYvu9(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) {
+  bytes->resize(PackedYvu9Bytes(picture.width, picture.height, picture.HasChroma()));
+  uint8_t* out = PackPlane(bytes->data(), picture.luma, picture.lumaStride, picture.width, picture.height);
   if (picture.HasChroma()) {
-    WritePlane(out, picture.v, picture.chromaStride, picture.ChromaWidth(), picture.ChromaHeight());
-    WritePlane(out, picture.u, picture.chromaStride, picture.ChromaWidth(), picture.ChromaHeight());
+    out = PackPlane(out, picture.v, picture.chromaStride, picture.ChromaWidth(), picture.ChromaHeight());
+    PackPlane(out, picture.u, picture.chromaStride, picture.ChromaWidth(), picture.ChromaHeight());
   }
 }
-
 size_t PackedYvu9Bytes(int width, int height, bool withChroma) {
   const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
   const size_t chroma = static_cast<size_t>(width / 4) * static_cast<size_t>(height / 4);

@@ -3,16 +3,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <ostream>
+#include <vector>
 
 #include "convert/yvu9_picture.h"
 
 namespace zdc {
 
-// Writes luma, then V, then U, rows tightly packed; luma alone without chroma.
-void WritePackedYvu9(std::ostream& out, const Yvu9Picture& picture);
+// Luma, then V, then U, rows tightly packed into `bytes`; luma alone without
+// chroma.
+void PackYvu9(const Yvu9Picture& picture, std::vector<uint8_t>* bytes);
 
-// Bytes WritePackedYvu9 writes for one picture.
+// Bytes PackYvu9 makes of one picture.
 size_t PackedYvu9Bytes(int width, int height, bool withChroma);
 
 }  // namespace zdc
