@@ -1,7 +1,7 @@
 // The kernel variant checker: every processor-specific variant of a block
 // kernel or a picture conversion runs beside the portable one on the same
-// inputs (random, picture-like and edge values) and must give the same outputs and touch nothing outside
-// its buffers: inputs lie against inaccessible pages, outputs inside guard
+// inputs (random, picture-like and edge values) and must give the same
+// outputs and touch nothing outside its buffers: inputs lie against inaccessible pages, outputs inside guard
 // bands (fuzz/guarded_memory.h). One table of kernels, one of processor
 // levels, one runner (checkasm_main.cpp); each kernel's inputs live in its
 // own check_*.cpp.
@@ -48,6 +48,13 @@ extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBloc
 // One per output format (picture_convert.h), in the order of PixelFormat.
 extern const KernelCheck kConvertChecks[8];
 
+// A pitch for rows of `rowBytes`: as often as not with up to `maxPadding`
+// bytes more, negative (upwards) `upwardsPercent` of the time.
+inline int32_t Pitch(Random& random, int32_t rowBytes, int32_t maxPadding, int upwardsPercent) {
+  const int32_t pitch = rowBytes + (random.Chance(40) ? 0 : random.Range(1, maxPadding));
+  return random.Chance(upwardsPercent) ? -pitch : pitch;
+}
+
 // An output plane of `rows` rows of `rowBytes` at `pitch` (negative: upwards)
 // at a random column inside guard bands; `origin` receives row 0.
 guarded::Area OutputPlane(int32_t rowBytes, int32_t rows, int32_t pitch, Random& random,
@@ -62,6 +69,8 @@ struct ReadOnly {
              random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart),
         original(values, values + count) {}
   T* data() { return reinterpret_cast<T*>(copy.data()); }
+  // Row 0 of `rows` rows at `pitch` (negative: upwards) in the copy.
+  T* Row0(int32_t pitch, int32_t rows) { return data() + (pitch < 0 ? (rows - 1) * -pitch : 0); }
   bool Unchanged() { return std::equal(original.begin(), original.end(), data()); }
   guarded::Input copy;
   std::vector<T> original;
