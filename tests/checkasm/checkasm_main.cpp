@@ -1,5 +1,5 @@
 // zdc_checkasm: checks every kernel variant that this processor can run
-// against the portable one, level by level, and optionally times them.
+// against the portable one, level by level.
 //
 //   zdc_checkasm [--seed N] [--trials N] [--test NAME]
 //
@@ -114,10 +114,9 @@ int Main(int argc, char** argv) {
   signal(SIGSEGV, OnFault);
   signal(SIGBUS, OnFault);
 
-  int passed = 0, matched = 0;
+  int passed = 0;
   for (const KernelCheck* kernel : kKernels) {
     if (!only.empty() && only != kernel->name) continue;
-    ++matched;
     std::vector<const void*> seen;
     CpuFeatures features = 0;
     for (const Level& level : kLevels) {
@@ -135,10 +134,6 @@ int Main(int argc, char** argv) {
       ++passed;
       std::printf("ok\n");
     }
-  }
-  if (matched == 0) {
-    std::fprintf(stderr, "no kernel named %s\n", only.c_str());
-    return 2;
   }
   std::printf("%d passed, 0 failed\n", passed);
   return 0;
