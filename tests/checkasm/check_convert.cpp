@@ -24,8 +24,7 @@ struct Case {
 
 Case MakeCase(PixelFormat format, Random& random, int trial) {
   return {format, trial < 67 ? trial + 1 : random.Range(68, 700), random.Range(1, 13),
-          random.Chance(80), random.Chance(25), random.Range(0, 9),
-          random.Range(0, 5)};
+          random.Chance(80), random.Chance(25), random.Range(0, 9), random.Range(0, 5)};
 }
 
 // Bytes per row and rows of each destination plane.

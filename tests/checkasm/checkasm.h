@@ -1,8 +1,8 @@
 // The kernel variant checker: every processor-specific variant of a block
 // kernel or a picture conversion runs beside the portable one on the same
 // inputs (random, picture-like and edge values) and must give the same
-// outputs and touch nothing outside its buffers: inputs lie against inaccessible pages, outputs inside guard
-// bands (fuzz/guarded_memory.h). One table of kernels, one of processor
+// outputs and touch nothing outside its buffers: inputs lie against
+// inaccessible pages, outputs inside guard bands (fuzz/guarded_memory.h). One table of kernels, one of processor
 // levels, one runner (checkasm_main.cpp); each kernel's inputs live in its
 // own check_*.cpp.
 #pragma once
@@ -48,8 +48,8 @@ extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBloc
 // One per output format (picture_convert.h), in the order of PixelFormat.
 extern const KernelCheck kConvertChecks[8];
 
-// A pitch for rows of `rowBytes`: as often as not with up to `maxPadding`
-// bytes more, negative (upwards) `upwardsPercent` of the time.
+// A pitch for rows of `rowBytes`: mostly with up to `maxPadding` bytes more
+// (none 40 % of the time), negative (upwards) `upwardsPercent` % of the time.
 inline int32_t Pitch(Random& random, int32_t rowBytes, int32_t maxPadding, int upwardsPercent) {
   const int32_t pitch = rowBytes + (random.Chance(40) ? 0 : random.Range(1, maxPadding));
   return random.Chance(upwardsPercent) ? -pitch : pitch;
