@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
     const char* vlcSwitch;   // a module option, or ""
     const char* toolSwitch;  // the same for zdc decode
   } const cases[] = {
-      {"huffman_raw", "", ""},      {"arith_lzw", "", ""}, {"huffman_rle", "", ""},
-      {"arith_fd", "", ""},         {"luma_only", "", ""}, {"damaged", "", ""},
+      {"huffman_raw", "", ""}, {"arith_lzw", "", ""}, {"huffman_rle", "", ""},
+      {"arith_fd", "", ""},    {"luma_only", "", ""}, {"damaged", "", ""},
       {"huffman_raw", "--zdc-denoise", "--denoise"},
       {"arith_fd", "--zdc-display-mask", "--display-mask"},
   };
