@@ -102,11 +102,6 @@ constexpr KernelCheck MakeCheck(const char* name, const void* (*variant)(const K
           [](const Kernels& k, uint64_t seed, int trial) { return Run(kFormat, k, seed, trial); }};
 }
 
-template <typename Fn>
-const void* Pointer(Fn fn) {
-  return reinterpret_cast<const void*>(fn);
-}
-
 // Plane copies have no row kernel: checked once, with the portable table.
 const void* NoKernel(const Kernels&) { return nullptr; }
 
@@ -116,18 +111,12 @@ const void* NoKernel(const Kernels&) { return nullptr; }
 const KernelCheck kConvertChecks[8] = {
     MakeCheck<PixelFormat::kYvu9>("convert_yvu9", NoKernel),
     MakeCheck<PixelFormat::kYuv410p>("convert_yuv410p", NoKernel),
-    MakeCheck<PixelFormat::kNv12>(
-        "convert_nv12", [](const Kernels& k) { return Pointer(k.convert.interleaveChroma); }),
-    MakeCheck<PixelFormat::kYv12>(
-        "convert_yv12", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
-    MakeCheck<PixelFormat::kI420>(
-        "convert_i420", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
-    MakeCheck<PixelFormat::kYuy2>(
-        "convert_yuy2", [](const Kernels& k) { return Pointer(k.convert.packYuy2); }),
-    MakeCheck<PixelFormat::kRgb32>(
-        "convert_rgb32", [](const Kernels& k) { return Pointer(k.convert.rgb32Row); }),
-    MakeCheck<PixelFormat::kRgb24>(
-        "convert_rgb24", [](const Kernels& k) { return Pointer(k.convert.rgb24Row); }),
+    MakeCheck<PixelFormat::kNv12>("convert_nv12", CHECKASM_VARIANT(convert.interleaveChroma)),
+    MakeCheck<PixelFormat::kYv12>("convert_yv12", CHECKASM_VARIANT(convert.expandChroma)),
+    MakeCheck<PixelFormat::kI420>("convert_i420", CHECKASM_VARIANT(convert.expandChroma)),
+    MakeCheck<PixelFormat::kYuy2>("convert_yuy2", CHECKASM_VARIANT(convert.packYuy2)),
+    MakeCheck<PixelFormat::kRgb32>("convert_rgb32", CHECKASM_VARIANT(convert.rgb32Row)),
+    MakeCheck<PixelFormat::kRgb24>("convert_rgb24", CHECKASM_VARIANT(convert.rgb24Row)),
 };
 
 }  // namespace zdc::checkasm

@@ -24,8 +24,6 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int) {
 
 }  // namespace
 
-const KernelCheck kCopyBlockCheck = {
-    "copy_block_8x8",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.copyBlock); }, 4, Run};
+const KernelCheck kCopyBlockCheck = {"copy_block_8x8", CHECKASM_VARIANT(block.copyBlock), 4, Run};
 
 }  // namespace zdc::checkasm

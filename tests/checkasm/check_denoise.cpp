@@ -88,9 +88,7 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
 
 }  // namespace
 
-const KernelCheck kDenoisePlaneCheck = {
-    "denoise_plane",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.denoisePlane); },
-    4, Run};
+const KernelCheck kDenoisePlaneCheck = {"denoise_plane", CHECKASM_VARIANT(block.denoisePlane), 4,
+                                        Run};
 
 }  // namespace zdc::checkasm

@@ -175,13 +175,11 @@ Outcome Run(bool delta, const Kernels& kernels, uint64_t seed, int trial) {
 }  // namespace
 
 const KernelCheck kReconstructKeyCheck = {
-    "reconstruct_key_block",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructKey); },
-    1, [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); }};
+    "reconstruct_key_block", CHECKASM_VARIANT(block.reconstructKey), 1,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); }};
 
 const KernelCheck kReconstructDeltaCheck = {
-    "reconstruct_delta_block",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructDelta); },
-    1, [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); }};
+    "reconstruct_delta_block", CHECKASM_VARIANT(block.reconstructDelta), 1,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); }};
 
 }  // namespace zdc::checkasm

@@ -37,11 +37,16 @@ struct Outcome {
 
 struct KernelCheck {
   const char* name;
-  const void* (*variant)(const Kernels& kernels);
+  const void* (*variant)(const Kernels& kernels);  // CHECKASM_VARIANT below
   int trialShare;  // runs trials / trialShare trials (for the slower checks)
   // Runs the variant in `kernels` on the inputs that `seed` makes for `trial`.
   Outcome (*run)(const Kernels& kernels, uint64_t seed, int trial);
 };
+
+// The variant of one kernel, named by its place in the tables, e.g.
+// CHECKASM_VARIANT(block.copyBlock).
+#define CHECKASM_VARIANT(member) \
+  [](const Kernels& k) { return reinterpret_cast<const void*>(k.member); }
 
 extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBlockCheck,
     kDenoisePlaneCheck;
