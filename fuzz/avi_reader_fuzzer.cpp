@@ -1,17 +1,14 @@
 // The AVI reader on hostile files. The reader takes a path, so each input is
-// written to a temporary file of this process (removed at exit) and parsed
-// from there.
+// written to an anonymous file of this process (memfd) and parsed from there.
 //
 // Checks: no crash, no read outside the reader's buffers (AddressSanitizer),
 // no error but MediaError; when the file parses, every frame lies inside the
 // file, the frames are in file order and do not overlap, and each reads back
 // with exactly its length.
-#include <unistd.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,25 +18,10 @@
 #include "fuzz_support.h"
 #include "media_error.h"
 
-namespace zdc::fuzz {
-namespace {
-
-// A file of this process, removed at exit.
-struct TemporaryFile {
-  const char* directory = std::getenv("TMPDIR");
-  std::string path = std::string(directory && *directory ? directory : "/tmp") + "/zdc-avi-fuzz-" +
-                     std::to_string(getpid());
-  ~TemporaryFile() { std::remove(path.c_str()); }
-};
-
-}  // namespace
-}  // namespace zdc::fuzz
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc;
   using namespace zdc::fuzz;
-  static TemporaryFile file;
-  const std::string& path = file.path;
+  static const std::string path = "/proc/self/fd/" + std::to_string(memfd_create("avi", 0));
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 

@@ -13,9 +13,8 @@
 // and nothing carries over from one section to the next (a second pass of
 // the same decoders, their blocks starting out otherwise, gives the same
 // blocks). The coders' round trips are the unit tests'.
-#include <array>
+#include <algorithm>
 #include <cstdint>
-#include <tuple>
 #include <vector>
 
 #include "arithmetic_decoder.h"
@@ -26,7 +25,6 @@ namespace zdc::fuzz {
 namespace {
 
 constexpr size_t kMaxBlocks = 256;
-using Block = std::array<int16_t, 64>;
 
 struct Coders {
   bool luminance, delta, arithmetic;
@@ -34,20 +32,15 @@ struct Coders {
   ArithmeticDecoder qm;
 };
 
-// The blocks decoded, then how the section ended and where the reads stopped.
-struct Decoded {
-  std::vector<Block> blocks;
-  int ending = 0;  // 0 all blocks out, 1 a failed block, 2 read past the sample
-  uint32_t endOffset = 0;
-  bool operator==(const Decoded& o) const {
-    return std::tie(blocks, ending, endOffset) == std::tie(o.blocks, o.ending, o.endOffset);
-  }
-};
-
-Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, int16_t fill) {
+// The coefficients of the blocks decoded, then how the section ended (0 all
+// blocks out, 1 a failed block, 2 read past the sample) and where the reads
+// stopped.
+std::vector<int32_t> DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start,
+                               int16_t fill) {
   guarded::Input sample(data, size);
   const SampleView view(sample.data(), sample.size32());
-  Decoded decoded;
+  std::vector<int32_t> decoded;
+  int32_t ending = 0;
   uint32_t offset = start;
   try {
     if (c.arithmetic) {
@@ -55,28 +48,28 @@ Decoded DecodeAll(Coders& c, const uint8_t* data, size_t size, uint32_t start, i
     } else {
       c.huffman.BeginSection(view, &offset, c.luminance, c.delta);
     }
-    guarded::Area area(sizeof(Block), 5);
-    int16_t* block = reinterpret_cast<int16_t*>(area.Allow(0, sizeof(Block), 1, 0));
-    while (decoded.blocks.size() < kMaxBlocks) {
+    guarded::Area area(64 * sizeof(int16_t), 5);
+    int16_t* block = reinterpret_cast<int16_t*>(area.Allow(0, 64 * sizeof(int16_t), 1, 0));
+    for (size_t blocks = 0; blocks < kMaxBlocks; ++blocks) {
       const uint32_t before = offset;
       std::fill(block, block + 64, fill);
       const bool good = c.arithmetic ? c.qm.DecodeBlock(block) : c.huffman.DecodeBlock(block);
-      CheckIntact(area, "coefficient block");
+      ZDC_FUZZ_CHECK(area.Intact(), "nothing is written outside the block");
       if (!good) {
         ZDC_FUZZ_CHECK(offset == before, "a failed block leaves the read offset alone");
-        decoded.ending = 1;
+        ending = 1;
         break;
       }
       ZDC_FUZZ_CHECK(offset >= before && offset <= size,
                      "the read offset moves forward inside the sample");
-      decoded.blocks.emplace_back();
-      std::copy(block, block + 64, decoded.blocks.back().begin());
+      decoded.insert(decoded.end(), block, block + 64);
     }
     if (!c.arithmetic) c.huffman.EndSection();
   } catch (const SampleOverrun&) {
-    decoded.ending = 2;
+    ending = 2;
   }
-  decoded.endOffset = offset;
+  decoded.push_back(ending);
+  decoded.push_back(static_cast<int32_t>(offset));
   return decoded;
 }
 

@@ -37,19 +37,9 @@ guarded::Area MakeOutput(const StreamSetup& s) {
   return area;
 }
 
-int32_t Decode(FrameDecoder& decoder, const uint8_t* data, size_t size, guarded::Area& output,
-               int32_t stride) {
-  guarded::Input frame(data, size);
-  const int32_t result = decoder.Decode(frame.data(), frame.size32(), output.data(), stride);
-  CheckIntact(output, "after a frame");
-  return result;
-}
-
-void Prepare(FrameDecoder& decoder, const StreamSetup& s, bool denoise, bool displayMask) {
+void Prepare(FrameDecoder& decoder, const StreamSetup& s) {
   ZDC_FUZZ_CHECK(decoder.SetSize(s.width, s.height, s.withChroma) == 0, "SetSize accepts the size");
   ZDC_FUZZ_CHECK(decoder.SetQuality(0.5) == 0, "quality 0.5 is accepted");
-  decoder.SetDenoise(denoise);
-  decoder.SetDisplayMask(displayMask);
 }
 
 uint16_t Hundredths(double quality) {
@@ -66,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StreamSetup setup = ParseSetup(bytes);
   SetCpuFeatureMask(setup.portableKernels ? 0 : 0xFF);
   FrameDecoder decoder;
-  bool denoise = false, displayMask = false;
-  Prepare(decoder, setup, denoise, displayMask);
+  Prepare(decoder, setup);
   guarded::Area output = MakeOutput(setup);
   bool sized = true;   // the last SetSize succeeded
   uint16_t chain = 0;  // the delta chain: the last index, and whether it broke
@@ -75,10 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   while (bytes.Remaining() > 0) {
     const FrameRecord record = ParseFrame(bytes);
-    denoise = record.control & kDenoise;
-    displayMask = record.control & kDisplayMask;
-    decoder.SetDenoise(denoise);
-    decoder.SetDisplayMask(displayMask);
+    decoder.SetDenoise(record.control & kDenoise);
+    decoder.SetDisplayMask(record.control & kDisplayMask);
     if ((record.control & kSetQuality) && !(record.control & (kResize | kFailedSize))) {
       const double quality = record.quality == 255   ? NAN
                              : record.quality == 254 ? -0.01
@@ -108,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       output = MakeOutput(setup);
     }
     if (record.control & (kSetSizeAgain | kResize)) {
-      Prepare(decoder, setup, denoise, displayMask);
+      Prepare(decoder, setup);
       sized = true;
       chain = 0, broken = false;
     }
@@ -116,9 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool narrow = record.control & kNarrowStride;
     const std::vector<uint8_t> before = output.All();
     const uint16_t qualityBefore = decoder.QualityHundredths();
-    const int32_t result = Decode(decoder, record.data, record.size, output,
-                                  narrow ? setup.width - 1 : setup.Stride());
-    const uint8_t* frame = record.data;
+    guarded::Input sample(record.data, record.size);
+    const int32_t result = decoder.Decode(sample.data(), sample.size32(), output.data(),
+                                          narrow ? setup.width - 1 : setup.Stride());
+    ZDC_FUZZ_CHECK(output.Intact(), "nothing outside the picture's pixels is written");
     bool writesNothing = narrow || !sized || record.size < 8;
     if (narrow || !sized) {
       ZDC_FUZZ_CHECK(result == 0,
@@ -129,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ZDC_FUZZ_CHECK(result == 0, "a frame without a quality is abandoned");
     } else {
       // The header's quality applies before anything else.
-      const uint16_t quality = static_cast<uint16_t>(frame[4] | frame[5] << 8);
+      const uint16_t quality = static_cast<uint16_t>(record.data[4] | record.data[5] << 8);
       const uint16_t expected =
           quality != qualityBefore && quality <= 100 ? Hundredths(quality * 0.01) : qualityBefore;
       ZDC_FUZZ_CHECK(decoder.QualityHundredths() == expected, "the header's quality applies");
@@ -138,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!writesNothing) {
       // A key frame restarts the chain; a delta frame must carry the next
       // index, and once the chain broke only a key frame mends it.
-      const uint16_t index = static_cast<uint16_t>(frame[6] | frame[7] << 8);
+      const uint16_t index = static_cast<uint16_t>(record.data[6] | record.data[7] << 8);
       broken = index != 0 && (broken || index != ++chain);
       if (index == 0) chain = 0;
       if (broken) ZDC_FUZZ_CHECK(result == kSkippedFrame, "a frame off the delta chain is skipped");

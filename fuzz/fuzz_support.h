@@ -1,5 +1,5 @@
-// What every fuzz target uses: the reader of the values that steer a run, the
-// check that records a failure, and the check of an output area.
+// What every fuzz target uses: the reader of the values that steer a run and
+// the check that records a failure.
 #pragma once
 
 #include <cstddef>
@@ -47,12 +47,5 @@ class FuzzBytes {
   size_t size_;
   size_t position_ = 0;
 };
-
-inline void CheckIntact(const guarded::Area& area, const char* when) {
-  ptrdiff_t where = 0;
-  if (area.Intact(&where)) return;
-  std::fprintf(stderr, "\n*** %s: byte %td outside the output was written\n", when, where);
-  std::abort();
-}
 
 }  // namespace zdc::fuzz

@@ -47,15 +47,11 @@ void Area::Preset(size_t start, const void* bytes, size_t count) {
   std::memcpy(&pattern_[kGuard + start], bytes, count);
 }
 
-bool Area::Intact(ptrdiff_t* where) const {
+bool Area::Intact() const {
   size_t from = 0;  // the start of the stretch before the next allowed row
   for (size_t i = 0; i <= rows_.size(); ++i) {
     const size_t to = i < rows_.size() ? rows_[i].first : bytes_.size();
-    if (to > from && std::memcmp(&bytes_[from], &pattern_[from], to - from) != 0) {
-      while (bytes_[from] == pattern_[from]) ++from;
-      if (where) *where = static_cast<ptrdiff_t>(from) - static_cast<ptrdiff_t>(kGuard);
-      return false;
-    }
+    if (to > from && std::memcmp(&bytes_[from], &pattern_[from], to - from) != 0) return false;
     if (i < rows_.size()) from = std::max(from, rows_[i].first + rows_[i].second);
   }
   return true;

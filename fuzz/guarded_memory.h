@@ -49,9 +49,8 @@ class Area {
   uint8_t* Allow(size_t start, int32_t rowBytes, int32_t rows, int32_t pitch);
   // Puts bytes that must stay as they are (an input) `start` bytes in.
   void Preset(size_t start, const void* bytes, size_t count);
-  // False, with the offset from data() of the first changed byte outside the
-  // allowed rows in `where`, when anything outside them changed.
-  bool Intact(ptrdiff_t* where = nullptr) const;
+  // False when anything outside the allowed rows changed.
+  bool Intact() const;
   // Every byte, guards included, and the allowed bytes only, row by row.
   const std::vector<uint8_t>& All() const { return bytes_; }
   std::vector<uint8_t> Allowed() const;

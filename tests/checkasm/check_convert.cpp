@@ -18,14 +18,13 @@ namespace {
 struct Case {
   PixelFormat format;
   int width, height;
-  bool withChroma, bottomUp, rangeEnds;
+  bool withChroma, rangeEnds;
   int lumaPad, chromaPad;
 };
 
 Case MakeCase(PixelFormat format, Random& random, int trial) {
   return {format, trial < 67 ? trial + 1 : random.Range(68, 700), random.Range(1, 13),
-          random.Chance(80), random.Chance(30), random.Chance(25), random.Range(0, 9),
-          random.Range(0, 5)};
+          random.Chance(80), random.Chance(25), random.Range(0, 9), random.Range(0, 5)};
 }
 
 // Bytes per row and rows of each destination plane.
@@ -82,8 +81,7 @@ Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial
   planes.reserve(3);
   Surface surface;
   for (int i = 0; i < 3 && rows[i] > 0 && rowBytes[i] > 0; ++i) {
-    const int32_t pitch = (rowBytes[i] + (random.Chance(50) ? 0 : random.Range(1, 24))) *
-                          (i == 0 && c.bottomUp ? -1 : 1);
+    const int32_t pitch = Pitch(random, rowBytes[i], 23, i == 0 ? 30 : 0);
     uint8_t* origin;
     planes.push_back(OutputPlane(rowBytes[i], rows[i], pitch, random, &origin));
     surface.plane[i] = origin, surface.pitch[i] = pitch;
@@ -104,11 +102,6 @@ constexpr KernelCheck MakeCheck(const char* name, const void* (*variant)(const K
           [](const Kernels& k, uint64_t seed, int trial) { return Run(kFormat, k, seed, trial); }};
 }
 
-template <typename Fn>
-const void* Pointer(Fn fn) {
-  return reinterpret_cast<const void*>(fn);
-}
-
 // Plane copies have no row kernel: checked once, with the portable table.
 const void* NoKernel(const Kernels&) { return nullptr; }
 
@@ -118,18 +111,12 @@ const void* NoKernel(const Kernels&) { return nullptr; }
 const KernelCheck kConvertChecks[8] = {
     MakeCheck<PixelFormat::kYvu9>("convert_yvu9", NoKernel),
     MakeCheck<PixelFormat::kYuv410p>("convert_yuv410p", NoKernel),
-    MakeCheck<PixelFormat::kNv12>(
-        "convert_nv12", [](const Kernels& k) { return Pointer(k.convert.interleaveChroma); }),
-    MakeCheck<PixelFormat::kYv12>(
-        "convert_yv12", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
-    MakeCheck<PixelFormat::kI420>(
-        "convert_i420", [](const Kernels& k) { return Pointer(k.convert.expandChroma); }),
-    MakeCheck<PixelFormat::kYuy2>(
-        "convert_yuy2", [](const Kernels& k) { return Pointer(k.convert.packYuy2); }),
-    MakeCheck<PixelFormat::kRgb32>(
-        "convert_rgb32", [](const Kernels& k) { return Pointer(k.convert.rgb32Row); }),
-    MakeCheck<PixelFormat::kRgb24>(
-        "convert_rgb24", [](const Kernels& k) { return Pointer(k.convert.rgb24Row); }),
+    MakeCheck<PixelFormat::kNv12>("convert_nv12", CHECKASM_VARIANT(convert.interleaveChroma)),
+    MakeCheck<PixelFormat::kYv12>("convert_yv12", CHECKASM_VARIANT(convert.expandChroma)),
+    MakeCheck<PixelFormat::kI420>("convert_i420", CHECKASM_VARIANT(convert.expandChroma)),
+    MakeCheck<PixelFormat::kYuy2>("convert_yuy2", CHECKASM_VARIANT(convert.packYuy2)),
+    MakeCheck<PixelFormat::kRgb32>("convert_rgb32", CHECKASM_VARIANT(convert.rgb32Row)),
+    MakeCheck<PixelFormat::kRgb24>("convert_rgb24", CHECKASM_VARIANT(convert.rgb24Row)),
 };
 
 }  // namespace zdc::checkasm

@@ -54,10 +54,8 @@ Inputs MakeInputs(Random& random, Content content) {
   in.height = heightKind < 6   ? random.Range(1, 4)
               : heightKind < 9 ? random.Range(5, 24)
                                : random.Range(25, 64);
-  for (int32_t* pitch : {&in.sourcePitch, &in.destinationPitch}) {
-    *pitch = in.width + (random.Chance(40) ? 0 : random.Range(1, 40));
-    if (random.Chance(10)) *pitch = -*pitch;
-  }
+  in.sourcePitch = Pitch(random, in.width, 40, 10);
+  in.destinationPitch = Pitch(random, in.width, 40, 10);
   in.threshold = static_cast<uint16_t>(
       random.Chance(60)   ? 10
       : random.Chance(50) ? random.Pick({0, 1, 9, 11, 127, 128, 200, 254, 255, 256, 1000, 65535})
@@ -80,10 +78,8 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
   ReadOnly<uint16_t> thresholds(thresholdValues.data(), 8, random);
   uint8_t* destination;
   guarded::Area plane = OutputPlane(in.width, in.height, in.destinationPitch, random, &destination);
-  const ptrdiff_t top =
-      in.sourcePitch < 0 ? static_cast<ptrdiff_t>(in.source.size() - in.width) : 0;
-  kernels.block.denoisePlane(source.data() + top, in.sourcePitch, destination, in.width, in.height,
-                       in.destinationPitch, thresholds.data());
+  kernels.block.denoisePlane(source.Row0(in.sourcePitch, in.height), in.sourcePitch, destination,
+                             in.width, in.height, in.destinationPitch, thresholds.data());
   if (!source.Unchanged()) return {{}, "changed its source"};
   if (!thresholds.Unchanged()) return {{}, "changed the thresholds"};
   if (!plane.Intact()) return {{}, "wrote outside the destination rows"};
@@ -92,9 +88,7 @@ Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
 
 }  // namespace
 
-const KernelCheck kDenoisePlaneCheck = {
-    "denoise_plane",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.denoisePlane); },
-    4, Run};
+const KernelCheck kDenoisePlaneCheck = {"denoise_plane", CHECKASM_VARIANT(block.denoisePlane), 4,
+                                        Run};
 
 }  // namespace zdc::checkasm

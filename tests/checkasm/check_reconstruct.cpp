@@ -26,9 +26,8 @@ enum Kind { kRandom, kPicture, kSaturating, kWrapping, kZeroRows, kExtreme, kKin
 
 struct Inputs {
   int32_t pitch;
-  alignas(16) int16_t block[64];  // the kernels load all three aligned
-  alignas(16) int16_t slot[64];   // before the call
-  alignas(16) uint16_t table[64];
+  int16_t block[64], slot[64];  // before the call
+  uint16_t table[64];
 };
 
 int16_t Clamp16(long v) { return static_cast<int16_t>(std::clamp(v, -32768L, 32767L)); }
@@ -69,8 +68,7 @@ void PictureCoefficients(Random& random, const uint16_t table[64], int16_t c[64]
 
 Inputs MakeInputs(Random& random, bool delta, Kind kind) {
   Inputs in;
-  in.pitch = random.Chance(20) ? 8 : random.Range(8, 72);
-  if (random.Chance(15)) in.pitch = -in.pitch;
+  in.pitch = Pitch(random, 8, 64, 15);
   random.Fill(reinterpret_cast<uint8_t*>(in.block), sizeof in.block);
   random.Fill(reinterpret_cast<uint8_t*>(in.slot), sizeof in.slot);
   const int style = random.Range(0, 4);
@@ -155,7 +153,8 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
 Outcome Run(bool delta, const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
   const Inputs in = MakeInputs(random, delta, static_cast<Kind>(trial % kKinds));
-  // The block, a guard, the slot, a guard, the table (which must not change).
+  // The block, a guard, the slot, a guard, the table (which must not change),
+  // all three aligned as the kernels load them.
   guarded::Area values(512, random.Next64());
   int16_t* block = reinterpret_cast<int16_t*>(values.Allow(0, 128, 2, 192));
   int16_t* slot = block + 96;
@@ -176,13 +175,11 @@ Outcome Run(bool delta, const Kernels& kernels, uint64_t seed, int trial) {
 }  // namespace
 
 const KernelCheck kReconstructKeyCheck = {
-    "reconstruct_key_block",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructKey); },
-    1, [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); }};
+    "reconstruct_key_block", CHECKASM_VARIANT(block.reconstructKey), 1,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); }};
 
 const KernelCheck kReconstructDeltaCheck = {
-    "reconstruct_delta_block",
-    [](const Kernels& k) { return reinterpret_cast<const void*>(k.block.reconstructDelta); },
-    1, [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); }};
+    "reconstruct_delta_block", CHECKASM_VARIANT(block.reconstructDelta), 1,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); }};
 
 }  // namespace zdc::checkasm

@@ -1,8 +1,8 @@
 // The kernel variant checker: every processor-specific variant of a block
 // kernel or a picture conversion runs beside the portable one on the same
-// inputs (random, picture-like and edge values) and must give the same outputs and touch nothing outside
-// its buffers: inputs lie against inaccessible pages, outputs inside guard
-// bands (fuzz/guarded_memory.h). One table of kernels, one of processor
+// inputs (random, picture-like and edge values) and must give the same
+// outputs and touch nothing outside its buffers: inputs lie against
+// inaccessible pages, outputs inside guard bands (fuzz/guarded_memory.h). One table of kernels, one of processor
 // levels, one runner (checkasm_main.cpp); each kernel's inputs live in its
 // own check_*.cpp.
 #pragma once
@@ -37,16 +37,28 @@ struct Outcome {
 
 struct KernelCheck {
   const char* name;
-  const void* (*variant)(const Kernels& kernels);
+  const void* (*variant)(const Kernels& kernels);  // CHECKASM_VARIANT below
   int trialShare;  // runs trials / trialShare trials (for the slower checks)
   // Runs the variant in `kernels` on the inputs that `seed` makes for `trial`.
   Outcome (*run)(const Kernels& kernels, uint64_t seed, int trial);
 };
 
+// The variant of one kernel, named by its place in the tables, e.g.
+// CHECKASM_VARIANT(block.copyBlock).
+#define CHECKASM_VARIANT(member) \
+  [](const Kernels& k) { return reinterpret_cast<const void*>(k.member); }
+
 extern const KernelCheck kReconstructKeyCheck, kReconstructDeltaCheck, kCopyBlockCheck,
     kDenoisePlaneCheck;
 // One per output format (picture_convert.h), in the order of PixelFormat.
 extern const KernelCheck kConvertChecks[8];
+
+// A pitch for rows of `rowBytes`: mostly with up to `maxPadding` bytes more
+// (none 40 % of the time), negative (upwards) `upwardsPercent` % of the time.
+inline int32_t Pitch(Random& random, int32_t rowBytes, int32_t maxPadding, int upwardsPercent) {
+  const int32_t pitch = rowBytes + (random.Chance(40) ? 0 : random.Range(1, maxPadding));
+  return random.Chance(upwardsPercent) ? -pitch : pitch;
+}
 
 // An output plane of `rows` rows of `rowBytes` at `pitch` (negative: upwards)
 // at a random column inside guard bands; `origin` receives row 0.
@@ -62,6 +74,8 @@ struct ReadOnly {
              random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart),
         original(values, values + count) {}
   T* data() { return reinterpret_cast<T*>(copy.data()); }
+  // Row 0 of `rows` rows at `pitch` (negative: upwards) in the copy.
+  T* Row0(int32_t pitch, int32_t rows) { return data() + (pitch < 0 ? (rows - 1) * -pitch : 0); }
   bool Unchanged() { return std::equal(original.begin(), original.end(), data()); }
   guarded::Input copy;
   std::vector<T> original;
