@@ -6,7 +6,8 @@
 #               the whole unit and end-to-end suite via CTest (the Wine tests
 #               of the DLL are left to the normal build)
 #   build-tsan  ThreadSanitizer; the concurrency tests, where the settings
-#               change on one thread while another decodes
+#               change on one thread while another decodes, and the batch
+#               decode's threads
 #
 # Exits non-zero on any failed test or sanitizer report.
 #
@@ -39,10 +40,12 @@ for stage in "${stages[@]}"; do
     tsan)
       echo "== ThreadSanitizer (build-tsan)"
       configure build-tsan "-fsanitize=thread -fno-omit-frame-pointer"
-      cmake --build build-tsan -j2 --target zdc_concurrency_tests
+      cmake --build build-tsan -j2 --target zdc_concurrency_tests zdc_cli_tests
       # halt_on_error: the first report fails the run, whatever the test says.
-      TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66 \
-        build-tsan/tests/concurrency/zdc_concurrency_tests
+      export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66
+      build-tsan/tests/concurrency/zdc_concurrency_tests
+      # The batch decode's threads, through the tool itself.
+      build-tsan/tests/cli/zdc_cli_tests --gtest_filter='*Batch*'
       ;;
     *)
       echo "unknown stage $stage (asan or tsan)" >&2

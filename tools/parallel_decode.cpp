@@ -169,7 +169,7 @@ class ParallelDecoder {
 
   // A run's decoder: a new one, or the one of an earlier run set to the
   // quality a single decoder would hold at this run's start.
-  void Prepare(std::unique_ptr<DecoderState>& state, const DecodeRun& run) {
+  void SetUpDecoder(std::unique_ptr<DecoderState>& state, const DecodeRun& run) {
     if (!state) {
       state = NewState(stream_, run.quality, switches_);
     } else if (state->decoder.SetQuality(run.quality) != 0) {
@@ -178,7 +178,7 @@ class ParallelDecoder {
   }
 
   void DecodeJob(RunJob& job, std::unique_ptr<DecoderState>& state) {
-    Prepare(state, job.run);
+    SetUpDecoder(state, job.run);
     for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
       DecodeFrame(*state, reader_, frame, stream_.width);
       {
@@ -203,7 +203,7 @@ class ParallelDecoder {
     for (size_t index = 0; index < jobs_.size(); ++index) {
       RunJob& job = *jobs_[index];
       const bool mine = TakeRun(index);
-      if (mine) Prepare(own, job.run);
+      if (mine) SetUpDecoder(own, job.run);
       for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
         DecodedPicture queued;
         if (mine) {
