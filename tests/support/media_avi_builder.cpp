@@ -1,22 +1,20 @@
 #include "media_avi_builder.h"
 
-#include <cstring>
-
 namespace zdc_test {
 
-Bytes Le16Bytes(uint16_t value) { return Bytes{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)}; }
+namespace {
 
-Bytes Le32Bytes(uint32_t value) {
+Bytes LeBytes(uint64_t value, int size) {
   Bytes out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  for (int i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
   return out;
 }
 
-Bytes Le64Bytes(uint64_t value) {
-  Bytes out;
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-  return out;
-}
+}  // namespace
+
+Bytes Le16Bytes(uint16_t value) { return LeBytes(value, 2); }
+Bytes Le32Bytes(uint32_t value) { return LeBytes(value, 4); }
+Bytes Le64Bytes(uint64_t value) { return LeBytes(value, 8); }
 
 Bytes Join(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -57,7 +55,7 @@ Bytes MainHeaderChunk(const AviLayout& layout, uint32_t totalFrames) {
                              Le32Bytes(static_cast<uint32_t>(layout.height)), Bytes(16, 0)}));
 }
 
-Bytes VideoStreamList(const AviLayout& layout) {
+Bytes VideoStreamList(const AviLayout& layout, size_t strfBytes, const Bytes& after) {
   const Bytes strh = Join({Text("vids"), Text(layout.compression), Le32Bytes(0), Le16Bytes(0),
                            Le16Bytes(0), Le32Bytes(0), Le32Bytes(layout.scale), Le32Bytes(layout.rate),
                            Le32Bytes(0), Le32Bytes(0), Le32Bytes(0), Le32Bytes(0xFFFFFFFF),
@@ -65,7 +63,7 @@ Bytes VideoStreamList(const AviLayout& layout) {
   const Bytes strf = Join({Le32Bytes(40), Le32Bytes(static_cast<uint32_t>(layout.width)),
                            Le32Bytes(static_cast<uint32_t>(layout.height)), Le16Bytes(1), Le16Bytes(9),
                            Text(layout.compression), Le32Bytes(0), Bytes(16, 0)});
-  return List("strl", {Chunk("strh", strh), Chunk("strf", strf)});
+  return List("strl", {Chunk("strh", strh), Chunk("strf", Bytes(strf.begin(), strf.begin() + strfBytes)), after});
 }
 
 Bytes AudioStreamList() {

@@ -37,7 +37,8 @@ struct AviLayout {
 };
 
 Bytes MainHeaderChunk(const AviLayout& layout, uint32_t totalFrames);
-Bytes VideoStreamList(const AviLayout& layout);
+// 'strl' with 'strh', the first `strfBytes` bytes of 'strf', then `after`.
+Bytes VideoStreamList(const AviLayout& layout, size_t strfBytes = 40, const Bytes& after = {});
 Bytes AudioStreamList();
 // One 'idx1' entry.
 Bytes IndexEntry(const char* id, uint32_t flags, uint32_t offset, uint32_t size);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -208,6 +209,34 @@ TEST(EncoderEdges, FlatPicturesOfAnySizeComeBackExactly) {
     EncodeAndCheck(encoder, decoder, flat);
     EXPECT_TRUE(SamePicture(encoder.Reconstruction(), flat)) << width << "x" << height;
   }
+}
+
+// Pictures whose planes do not match their size, or whose size and planes
+// are not the encoder's, are refused before anything is written.
+TEST(EncoderEdges, RefusesPicturesThatDoNotFit) {
+  FrameEncoder encoder(16, 8, EncoderOptions{});
+  Picture shortLuma = Picture::Create(16, 8, true), shortCr = shortLuma;
+  shortLuma.luma.pop_back();
+  shortCr.chroma[1].pop_back();
+  struct Case {
+    const char* name;
+    Picture picture;
+    bool wellFormed;
+  } const cases[] = {
+      {"empty", Picture{}, false},
+      {"no width", Picture::Create(0, 8, false), false},
+      {"no height", Picture::Create(16, 0, false), false},
+      {"luma cut short", shortLuma, false},
+      {"Cr cut short", shortCr, false},
+      {"narrower", Picture::Create(12, 8, true), true},
+      {"lower", Picture::Create(16, 4, true), true},
+      {"without chroma", Picture::Create(16, 8, false), true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.picture.IsWellFormed(), c.wellFormed) << c.name;
+    EXPECT_THROW(encoder.EncodeFrame(c.picture), std::invalid_argument) << c.name;
+  }
+  EXPECT_NO_THROW(encoder.EncodeFrame(Picture::Create(16, 8, true)));
 }
 
 TEST(EncoderQuantizer, RoundsToNearestAndStaysWrapSafe) {
