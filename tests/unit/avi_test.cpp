@@ -217,7 +217,6 @@ TEST(AviReader, RefusesFilesThatAreNotVideoAvi) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.name << ": " << e.what();
     }
   }
-  EXPECT_THROW(zdc::AviReader(dir.File("does_not_exist.avi")), zdc::MediaError);
 }
 
 TEST(AviWriter, ReadBackByTheReader) {
