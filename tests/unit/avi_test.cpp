@@ -51,6 +51,15 @@ TEST(AviReader, Layouts) {
   absolute = Join({absolute, Chunk("idx1", index)});
   SetLe32(absolute, 4, static_cast<uint32_t>(absolute.size() - 8));
 
+  // An empty 'movi' list before the frames' one: idx1 counts from the first.
+  Bytes emptyFirst = List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 2), VideoStreamList(layout)}), ListOf("movi", {}),
+                                   List("movi", {Chunk("00dc", f[0]), Chunk("00dc", f[1])})}, "RIFF");
+  const uint64_t firstMovi = Find(emptyFirst, Text("movi"));
+  auto relative = [&](const Bytes& frame) { return static_cast<uint32_t>(Find(emptyFirst, frame) - 8 - firstMovi); };
+  emptyFirst = Join({emptyFirst, Chunk("idx1", Join({IndexEntry("00dc", 0, relative(f[0]), 20),
+                                                     IndexEntry("00dc", 0x10, relative(f[1]), 21)}))});
+  SetLe32(emptyFirst, 4, static_cast<uint32_t>(emptyFirst.size() - 8));
+
   // OpenDML: RIFF 'AVIX' { movi { frames, ix00 } }, the standard index's
   // entries counted from its base offset, bit 31 of a size marking a delta.
   const Bytes riff1 = SimpleAvi(layout, {f[0], f[1]}, {true, false});
@@ -103,6 +112,7 @@ TEST(AviReader, Layouts) {
       {"odd chunks padded", unpadded(true), Payloads({7, 1, 5, 4}), "", false},
       {"odd chunks unpadded", unpadded(false), Payloads({7, 1, 5, 4}), "", false},
       {"index with absolute offsets", absolute, {f[0], f[1], f[2]}, "010", true},
+      {"an empty 'movi' first", emptyFirst, {f[0], f[1]}, "01", true},
       {"OpenDML continuation", openDml, f, "10100", true},
       {"garbage sizes resynchronise", garbage, {f[0], f[1], f[2]}, "", false},
       {"unpatched zero sizes run to the end",
