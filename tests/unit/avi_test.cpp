@@ -180,7 +180,6 @@ TEST(AviReader, StreamsAndFormat) {
   EXPECT_EQ(reader.Compression(), zdc::FourCC("ABCD"));
   EXPECT_EQ(reader.Handler(), zdc::FourCC("ABCD"));
   EXPECT_EQ(reader.BitCount(), 9);
-  EXPECT_EQ(reader.FileSize(), file.size());
   ASSERT_EQ(reader.FrameCount(), 3u);
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(reader.ReadFrame(i), f[i]);
 
@@ -263,7 +262,6 @@ TEST(AviWriter, ReadBackByTheReader) {
     EXPECT_EQ(reader.Compression(), format.compression);
     EXPECT_EQ(reader.BitCount(), c.bits);
     EXPECT_EQ(reader.FrameRate(), c.rate.Reduced());
-    EXPECT_EQ(reader.FileSize(), ReadMediaFile(path).size());
     EXPECT_TRUE(reader.HasIndex() || c.frames == 0);
     ASSERT_EQ(reader.FrameCount(), frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
