@@ -90,6 +90,15 @@ TEST(AviReader, Layouts) {
   streams.push_back(VideoStreamList(layout));
   const Bytes stream99 = List("AVI ", {ListOf("hdrl", streams), List("movi", {Chunk("99dc", f[0])})}, "RIFF");
 
+  // A stream header of just its type is enough; a second video stream is not used.
+  AviLayout other;
+  other.width = 32;
+  const Bytes strf = Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48), Le16Bytes(1), Le16Bytes(9), Text("QZV2"), Bytes(20, 0)});
+  const Bytes twoVideo = List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 1),
+                                                     List("strl", {Chunk("strh", Text("vids")), Chunk("strf", strf)}),
+                                                     VideoStreamList(other)}),
+                                       List("movi", {Chunk("00dc", f[0]), Chunk("01dc", f[1])})}, "RIFF");
+
   const Bytes plain = SimpleAvi(layout, {f[0], f[1], f[2]}, {true, true, true});
   auto cut = [&plain](uint64_t size) { return Bytes(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(size)); };
   auto unpadded = [&](bool pad) {
@@ -130,6 +139,7 @@ TEST(AviReader, Layouts) {
                                    VideoStreamList(layout, 40, Join({Chunk("strh", Bytes(56, 0)), Chunk("strf", Bytes(40, 0))}))}),
                      List("movi", {Chunk("00dc", f[0])})}, "RIFF"), {f[0]}, "", false},
       {"video as stream 99", stream99, {f[0]}, "", false},
+      {"the first of two video streams, its header 4 bytes", twoVideo, {f[0]}, "", false},
   };
   MediaTempDir dir;
   for (const Case& c : cases) {
