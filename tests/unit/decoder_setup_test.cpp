@@ -1,5 +1,5 @@
-// The processor probe and the kernel choice it drives. (The sizes a decoder
-// refuses are checked by the frame decoder's corpus replay.)
+// The processor probe, the kernel choice it drives, and the sizes a decoder
+// refuses.
 #include <gtest/gtest.h>
 
 #include "frame_decoder.h"
@@ -48,6 +48,16 @@ TEST(CpuFeatures, KernelChoice) {
     EXPECT_EQ(kernels.copyBlock, c.copy);
     EXPECT_EQ(kernels.denoisePlane, c.denoise);
   }
+}
+
+TEST(DecoderSetup, RefusesSizesItCannotHold) {
+  FrameDecoder decoder;
+  for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-8, 8}, {8, -8}, {1 << 20, 1 << 20},
+                      {0x7FFFFFFF, 1}}) {
+    EXPECT_NE(decoder.SetSize(w, h, true), 0u) << w << "x" << h;
+    EXPECT_EQ(decoder.Width(), 0);
+  }
+  EXPECT_EQ(decoder.SetSize(8, 8, false), 0u) << "and stays usable";
 }
 
 }  // namespace
