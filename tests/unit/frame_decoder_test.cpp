@@ -1,8 +1,8 @@
-// The frame driver on hand-made frames: mask bits beyond the last block
-// column, and frames cut short. (The delta chain, the quality rules, refused
-// frames and writes outside the picture are checked on every frame of the
-// frame decoder's corpus replay; where planes land, by the golden decodes and
-// the encoder round trips at a padded stride.)
+// The frame driver on hand-made frames: the delta chain, mask bits beyond the
+// last block column, and frames cut short. (The quality rules, refused frames
+// and writes outside the picture are checked on every frame of the frame
+// decoder's corpus replay; where planes land, by the golden decodes and the
+// encoder round trips at a padded stride.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -76,16 +76,45 @@ struct Decoder {
     EXPECT_EQ(decoder.SetSize(w, h, false), 0u);
     EXPECT_EQ(decoder.SetQuality(0.5), 0u);
   }
-  void Decode(const Bytes& frame) {
+  int32_t Decode(const Bytes& frame) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() ? frame.size() : 1]);
     if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
-    decoder.Decode(copy.get(), static_cast<uint32_t>(frame.size()), picture.data(), width);
+    return decoder.Decode(copy.get(), static_cast<uint32_t>(frame.size()), picture.data(), width);
   }
   uint8_t Luma(int x, int y) const { return picture[static_cast<size_t>(y) * width + x]; }
   int width;
   FrameDecoder decoder;
   Bytes picture;
 };
+
+// Delta frames must carry the next index of the chain; once it breaks, only
+// a key frame or setting the size again mends it. A frame off the chain is
+// skipped: only its header is taken.
+TEST(FrameDecoder, DeltaChain) {
+  constexpr int kSetSize = -1;
+  struct Case {
+    std::vector<int> indices;
+    std::vector<bool> decoded;
+  } const cases[] = {
+      {{0, 1, 2, 4, 5, 0, 1}, {true, true, true, false, false, true, true}},
+      {{0, 1, 3, 3}, {true, true, false, false}},
+      {{1, 2}, {true, true}},  // a chain may start without a key frame
+      {{2, kSetSize, 1}, {false, false, true}},
+  };
+  for (const Case& c : cases) {
+    Decoder decoder(16, 16);
+    for (size_t i = 0; i < c.indices.size(); ++i) {
+      if (c.indices[i] == kSetSize) {
+        ASSERT_EQ(decoder.decoder.SetSize(16, 16, false), 0u);
+        continue;
+      }
+      // A key plane of no coefficient coding, or an uncoded delta section.
+      const Bytes frame = c.indices[i] == 0 ? Frame(0, {Bytes{2, 0, 0, 0}})
+                                            : Frame(static_cast<uint16_t>(c.indices[i]), {Bytes(16, 0)});
+      EXPECT_EQ(decoder.Decode(frame), c.decoded[i] ? static_cast<int32_t>(frame.size()) : 20) << "frame " << i;
+    }
+  }
+}
 
 TEST(FrameDecoder, MaskBitsBeyondTheRowAreIgnored) {
   // 40 pixels: 5 block columns, one mask word per row; bit 5 must not decode.
