@@ -65,37 +65,44 @@ Bytes Concat(Bytes a, const Bytes& b) {
 TEST(LzwMask, Examples) {
   // The reader loads a whole word when its buffer is empty and four bytes of
   // the mask remain, else two bytes, else one (also past the mask's size).
-  // (Reads past the sample are refused on every input of the corpus replay.)
   const Bytes ab = PackLzw({256, 65, 66, 257});  // 36 bits: 5 bytes
   constexpr uint32_t kAll = UINT32_MAX;         // the mask size is the sample's
   struct Case {
     const char* name;
     Bytes sample;
     uint32_t offset, size;
+    bool overrun;
     Bytes expected;
   } const cases[] = {
-      {"new entries 259 and 260", PackLzw({256, 65, 66, 259, 257}), 0, kAll, {65, 66, 65, 66}},
-      {"entry 260 is (66, 65)", PackLzw({256, 65, 66, 259, 260, 257}), 0, kAll, {65, 66, 65, 66, 66, 65}},
-      {"code equal to next free", PackLzw({256, 65, 259, 257}), 0, kAll, {65, 65, 65}},
-      {"repeated next free", PackLzw({256, 65, 259, 260, 257}), 0, kAll, Bytes(6, 65)},
-      {"code above next free", PackLzw({256, 65, 300, 257}), 0, kAll, Bytes(3, 65)},
-      {"no leading clear", PackLzw({65, 66, 257}), 0, kAll, {65, 66}},
-      {"widen to 10 bits", PackLzw({256, 65, 66, 258, 259, 257}), 0, kAll, {65, 66, 65, 66}},
-      {"clear goes back to 9 bits", PackLzw({256, 65, 258, 66, 256, 67, 68, 259, 257}), 0, kAll,
+      {"new entries 259 and 260", PackLzw({256, 65, 66, 259, 257}), 0, kAll, false, {65, 66, 65, 66}},
+      {"entry 260 is (66, 65)", PackLzw({256, 65, 66, 259, 260, 257}), 0, kAll, false, {65, 66, 65, 66, 66, 65}},
+      {"code equal to next free", PackLzw({256, 65, 259, 257}), 0, kAll, false, {65, 65, 65}},
+      {"repeated next free", PackLzw({256, 65, 259, 260, 257}), 0, kAll, false, Bytes(6, 65)},
+      {"code above next free", PackLzw({256, 65, 300, 257}), 0, kAll, false, Bytes(3, 65)},
+      {"no leading clear", PackLzw({65, 66, 257}), 0, kAll, false, {65, 66}},
+      {"widen to 10 bits", PackLzw({256, 65, 66, 258, 259, 257}), 0, kAll, false, {65, 66, 65, 66}},
+      {"clear goes back to 9 bits", PackLzw({256, 65, 258, 66, 256, 67, 68, 259, 257}), 0, kAll, false,
        {65, 66, 67, 68, 67, 68}},
-      {"clear forgets entries", PackLzw({65, 66, 256, 259, 65, 257}), 0, kAll, {65, 66}},
-      {"undefined first code", PackLzw({256, 300, 65, 257}), 0, kAll, {}},
-      {"width above 12 ends", PackLzw({65, 258, 258, 258, 258, 66, 257}), 0, kAll, {65}},
-      {"end at once", PackLzw({257, 65}), 0, kAll, {}},
-      {"two bytes into a part-filled buffer", Concat(ab, {0}), 0, 9, {65, 66}},
-      {"single bytes past the mask size", ab, 0, 3, {65, 66}},
-      {"size zero reads single bytes", PackLzw({65, 257}), 0, 0, {65}},
-      {"offset inside a larger sample", Concat({1, 2, 3}, ab), 3, 5, {65, 66}},
+      {"clear forgets entries", PackLzw({65, 66, 256, 259, 65, 257}), 0, kAll, false, {65, 66}},
+      {"undefined first code", PackLzw({256, 300, 65, 257}), 0, kAll, false, {}},
+      {"width above 12 ends", PackLzw({65, 258, 258, 258, 258, 66, 257}), 0, kAll, false, {65}},
+      {"end at once", PackLzw({257, 65}), 0, kAll, false, {}},
+      {"word load needs four bytes", PackLzw({256, 257}), 0, 8, true, {}},
+      {"two bytes into a part-filled buffer", Concat(ab, {0}), 0, 9, false, {65, 66}},
+      {"single bytes past the mask size", ab, 0, 3, false, {65, 66}},
+      {"single byte past the sample", Bytes(ab.begin(), ab.end() - 1), 0, 3, true, {}},
+      {"size zero reads single bytes", PackLzw({65, 257}), 0, 0, false, {65}},
+      {"offset inside a larger sample", Concat({1, 2, 3}, ab), 3, 5, false, {65, 66}},
+      {"offset near 2^32", ab, 0xFFFFFFFE, 5, true, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     MaskBuffer mask(64);
     const uint32_t size = c.size == kAll ? static_cast<uint32_t>(c.sample.size()) : c.size;
+    if (c.overrun) {
+      EXPECT_THROW(DecodeLzw(c.sample, c.offset, size, mask), SampleOverrun);
+      continue;
+    }
     EXPECT_EQ(DecodeLzw(c.sample, c.offset, size, mask), c.expected.size());
     EXPECT_EQ(mask.Written(c.expected.size()), c.expected);
     EXPECT_TRUE(mask.RestUntouched(c.expected.size()));
