@@ -21,7 +21,9 @@ struct PngImage {
   std::vector<uint8_t> pixels;  // rows packed, filters undone
 };
 
-inline uint32_t Be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
+inline uint32_t Be32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
 
 // Returns "" when the file is a valid PNG of the kind we write (8-bit grey or
 // RGB, not interlaced, stored deflate blocks), else what is wrong with it.

@@ -52,8 +52,9 @@ TEST(AviReader, Layouts) {
   SetLe32(absolute, 4, static_cast<uint32_t>(absolute.size() - 8));
 
   // An empty 'movi' list before the frames' one: idx1 counts from the first.
-  Bytes emptyFirst = List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 2), VideoStreamList(layout)}), ListOf("movi", {}),
-                                   List("movi", {Chunk("00dc", f[0]), Chunk("00dc", f[1])})}, "RIFF");
+  Bytes emptyFirst = List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 2), VideoStreamList(layout)}),
+                                   ListOf("movi", {}), List("movi", {Chunk("00dc", f[0]), Chunk("00dc", f[1])})},
+                          "RIFF");
   const uint64_t firstMovi = Find(emptyFirst, Text("movi"));
   auto relative = [&](const Bytes& frame) { return static_cast<uint32_t>(Find(emptyFirst, frame) - 8 - firstMovi); };
   emptyFirst = Join({emptyFirst, Chunk("idx1", Join({IndexEntry("00dc", 0, relative(f[0]), 20),
@@ -93,7 +94,8 @@ TEST(AviReader, Layouts) {
   // A stream header of just its type is enough; a second video stream is not used.
   AviLayout other;
   other.width = 32;
-  const Bytes strf = Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48), Le16Bytes(1), Le16Bytes(9), Text("QZV2"), Bytes(20, 0)});
+  const Bytes strf =
+      Join({Le32Bytes(40), Le32Bytes(64), Le32Bytes(48), Le16Bytes(1), Le16Bytes(9), Text("QZV2"), Bytes(20, 0)});
   const Bytes twoVideo = List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 1),
                                                      List("strl", {Chunk("strh", Text("vids")), Chunk("strf", strf)}),
                                                      VideoStreamList(other)}),
@@ -136,7 +138,8 @@ TEST(AviReader, Layouts) {
                                        List("movi", {Chunk("00dc", f[0])})}, "RIFF"), {f[0]}, "", false},
       {"a second 'strh' and 'strf' are ignored",
        List("AVI ", {List("hdrl", {MainHeaderChunk(layout, 1),
-                                   VideoStreamList(layout, 40, Join({Chunk("strh", Bytes(56, 0)), Chunk("strf", Bytes(40, 0))}))}),
+                                   VideoStreamList(layout, 40, Join({Chunk("strh", Bytes(56, 0)),
+                                                                     Chunk("strf", Bytes(40, 0))}))}),
                      List("movi", {Chunk("00dc", f[0])})}, "RIFF"), {f[0]}, "", false},
       {"video as stream 99", stream99, {f[0]}, "", false},
       {"the first of two video streams, its header 4 bytes", twoVideo, {f[0]}, "", false},
