@@ -145,6 +145,10 @@ TEST(Y4mWriter, RoundTripsThroughTheReaderInEveryLayout) {
         (wrong.*plane).push_back(0);
         EXPECT_EQ(Expect("do not match", [&] { writer.WriteFrame(wrong); }), "");
       }
+      // So are pictures of another size.
+      for (auto [w, h] : {std::pair{c.width + 1, c.height}, {c.width, c.height + 1}}) {
+        EXPECT_EQ(Expect("size does not match", [&] { writer.WritePicture(zdc::Yvu9Picture{w, h}); }), "");
+      }
     }
     zdc::Y4mReader reader(dir.File("clip.y4m"));
     EXPECT_EQ(reader.Header().width, c.width);
