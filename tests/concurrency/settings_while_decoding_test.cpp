@@ -26,8 +26,6 @@ struct Stream {
   int32_t width, height;
   bool withChroma;
   std::vector<std::vector<uint8_t>> frames;
-  int32_t Stride() const { return width + 12; }
-  size_t OutputBytes() const { return static_cast<size_t>(height) * Stride() * (withChroma ? 18 : 16) / 16; }
 };
 
 // Coefficient codings alternate frame by frame, masks take whichever storage
@@ -45,22 +43,6 @@ Stream Encode(int32_t width, int32_t height, bool withChroma) {
   return stream;
 }
 
-struct Decoder {
-  Decoder(const Stream& s, bool denoise, bool displayMask) : stream(s), output(s.OutputBytes(), 0) {
-    EXPECT_EQ(decoder.SetSize(s.width, s.height, s.withChroma), 0u);
-    EXPECT_EQ(decoder.SetQuality(0.5), 0u);
-    decoder.SetDenoise(denoise);
-    decoder.SetDisplayMask(displayMask);
-  }
-  int32_t Decode(int i) {
-    const auto& frame = stream.frames[i];
-    return decoder.Decode(frame.data(), static_cast<uint32_t>(frame.size()), output.data(), stream.Stride());
-  }
-  const Stream& stream;
-  FrameDecoder decoder;
-  std::vector<uint8_t> output;
-};
-
 TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrames) {
   // Luma through its own plane and chroma through the scratch planes; every
   // plane straight into the output; luma only.
@@ -69,13 +51,13 @@ TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrame
     // Byte counts do not depend on the switches or on a quality set between
     // frames (each header brings its own), so a quiet decoder gives them.
     std::vector<int32_t> expected;
-    Decoder quiet(stream, false, false);
+    test::EncoderTestDecoder quiet(stream.width, stream.height, stream.withChroma);
     for (int i = 0; i < kFrames; ++i) {
-      expected.push_back(quiet.Decode(i));
+      expected.push_back(quiet.Decode(stream.frames[i]));
       ASSERT_NE(expected.back(), 0);
     }
-    Decoder busy(stream, false, false);
-    FrameDecoder& decoder = busy.decoder;
+    test::EncoderTestDecoder busy(stream.width, stream.height, stream.withChroma);
+    FrameDecoder& decoder = busy.Decoder();
     std::atomic<bool> started{false}, stop{false};
     int failures = 0;
     uint32_t rounds = 0;
@@ -98,7 +80,7 @@ TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrame
     });
     while (!started.load(std::memory_order_acquire)) std::this_thread::yield();
     std::vector<int32_t> results;
-    for (int i = 0; i < kConcurrentFrames; ++i) results.push_back(busy.Decode(i));
+    for (int i = 0; i < kConcurrentFrames; ++i) results.push_back(busy.Decode(stream.frames[i]));
     stop.store(true, std::memory_order_release);
     ui.join();
     EXPECT_EQ(failures, 0) << "a quality in [0, 1] is accepted, one outside refused; switches read back as set";
@@ -111,13 +93,15 @@ TEST(SettingsWhileDecoding, PropertyPageChangesTheSwitchesAndQualityBetweenFrame
     for (const bool denoise : {true, false}) {
       decoder.SetDenoise(denoise);
       decoder.SetDisplayMask(!denoise);
-      Decoder reference(stream, denoise, !denoise);
+      test::EncoderTestDecoder reference(stream.width, stream.height, stream.withChroma);
+      reference.Decoder().SetDenoise(denoise);
+      reference.Decoder().SetDisplayMask(!denoise);
       const int first = denoise ? kConcurrentFrames : kConcurrentFrames - kKeyInterval;
       for (int i = first; i < first + kKeyInterval; ++i) {
         SCOPED_TRACE(testing::Message() << "frame " << i << (denoise ? " denoise" : " mask"));
-        ASSERT_EQ(busy.Decode(i), expected[i]);
-        ASSERT_EQ(reference.Decode(i), expected[i]);
-        ASSERT_EQ(busy.output, reference.output);
+        ASSERT_EQ(busy.Decode(stream.frames[i]), expected[i]);
+        ASSERT_EQ(reference.Decode(stream.frames[i]), expected[i]);
+        ASSERT_EQ(busy.OutputBytes(), reference.OutputBytes());
       }
     }
   }

@@ -53,19 +53,19 @@ Picture MakeTestPicture(int32_t width, int32_t height, bool withChroma, int fram
 }
 
 EncoderTestDecoder::EncoderTestDecoder(int32_t width, int32_t height, bool withChroma)
-    : width_(width), height_(height), withChroma_(withChroma),
-      output_(OutputPictureSize(width, height, withChroma), 0) {
+    : width_(width), height_(height), withChroma_(withChroma), stride_((width + 11) / 4 * 4),
+      output_(OutputPictureSize(stride_, height, withChroma), 0) {
   if (decoder_.SetSize(width, height, withChroma) != 0 || decoder_.SetQuality(0.5) != 0) {
     throw std::runtime_error("decoder setup failed");
   }
 }
 
 int32_t EncoderTestDecoder::Decode(const std::vector<uint8_t>& frame) {
-  return decoder_.Decode(frame.data(), static_cast<uint32_t>(frame.size()), output_.data(), width_);
+  return decoder_.Decode(frame.data(), static_cast<uint32_t>(frame.size()), output_.data(), stride_);
 }
 
 Picture EncoderTestDecoder::Output() const {
-  return PictureFromOutput(output_.data(), width_, height_, withChroma_, width_);
+  return PictureFromOutput(output_.data(), width_, height_, withChroma_, stride_);
 }
 
 }  // namespace zdc::test

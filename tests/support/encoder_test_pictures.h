@@ -16,20 +16,25 @@ Picture MakeTestPicture(int32_t width, int32_t height, bool withChroma, int fram
 
 // A FrameDecoder set up the way the filter sets it up at the start of
 // streaming (SetSize, then SetQuality(0.5)), decoding into an output picture
-// of pitch = width that it keeps from frame to frame.
+// that it keeps from frame to frame, its rows padded to a stride wider than
+// the picture (the golden decodes pin the packed layout).
 class EncoderTestDecoder {
  public:
   EncoderTestDecoder(int32_t width, int32_t height, bool withChroma);
 
   // Decodes one frame; returns Decode's result.
   int32_t Decode(const std::vector<uint8_t>& frame);
-  // The output picture as it stands.
+  // The picture in the output as it stands.
   Picture Output() const;
+  FrameDecoder& Decoder() { return decoder_; }
+  // The whole output, padding included.
+  const std::vector<uint8_t>& OutputBytes() const { return output_; }
 
  private:
   int32_t width_;
   int32_t height_;
   bool withChroma_;
+  int32_t stride_;
   FrameDecoder decoder_;
   std::vector<uint8_t> output_;
 };

@@ -88,6 +88,7 @@ TEST(LzwMask, Examples) {
       {"width above 12 ends", PackLzw({65, 258, 258, 258, 258, 66, 257}), 0, kAll, false, {65}},
       {"end at once", PackLzw({257, 65}), 0, kAll, false, {}},
       {"word load needs four bytes", PackLzw({256, 257}), 0, 8, true, {}},
+      {"word load at exactly four bytes", Concat(PackLzw({257}), {0}), 0, 4, true, {}},
       {"two bytes into a part-filled buffer", Concat(ab, {0}), 0, 9, false, {65, 66}},
       {"single bytes past the mask size", ab, 0, 3, false, {65, 66}},
       {"single byte past the sample", Bytes(ab.begin(), ab.end() - 1), 0, 3, true, {}},

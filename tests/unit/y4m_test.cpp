@@ -39,6 +39,7 @@ TEST(Y4mReader, Streams) {
       {"YUV4MPEG2 W99999999 H16\n", "too large"},
       {"YUV4MPEG2 W65535 H65535 C444\n", "too large"},
       {"YUV4MPEG2 W16 H16 F25\n", "bad header tag 'F25'"},
+      {"YUV4MPEG2 W16 H16 F25:0\n", "bad header tag 'F25:0'"},
       {"YUV4MPEG2 W16 H16 A1\n", "bad header tag"},
       {"YUV4MPEG2 W16 H16 It\n", "interlaced"},
       {"YUV4MPEG2 W16 H16 C420p10\n", "unsupported colour space C420p10"},
@@ -66,7 +67,9 @@ TEST(Y4mReader, Streams) {
     zdc::Y4mChroma chroma;
     char interlace;
     size_t frames;
-  } const accepted[] = {      {"YUV4MPEG2 W4 H4\n", zdc::Y4mChroma::k420Jpeg, 'p', 0},
+  } const accepted[] = {
+      {"YUV4MPEG2 W4 H4\n", zdc::Y4mChroma::k420Jpeg, 'p', 0},
+      {"YUV4MPEG2 W4 H4 F0:0\n", zdc::Y4mChroma::k420Jpeg, 'p', 0},
       {"YUV4MPEG2 W4 H4 C420 I?\n", zdc::Y4mChroma::k420Jpeg, '?', 0},
       {"YUV4MPEG2  W4   H4 C420paldv\n", zdc::Y4mChroma::k420PalDv, 'p', 0},
       {"YUV4MPEG2 W4 H4 C420mpeg2 XYSCSS=420MPEG2\n", zdc::Y4mChroma::k420Mpeg2, 'p', 0},
@@ -137,9 +140,15 @@ TEST(Y4mWriter, RoundTripsThroughTheReaderInEveryLayout) {
       writer.WriteFrame(MakeFrame(header, 1));
       writer.WriteFrame(MakeFrame(header, 2));
       // Planes of another size are refused.
-      zdc::Y4mFrame wrong = MakeFrame(header, 3);
-      wrong.y.pop_back();
-      EXPECT_EQ(Expect("do not match", [&] { writer.WriteFrame(wrong); }), "");
+      for (auto plane : {&zdc::Y4mFrame::y, &zdc::Y4mFrame::cb, &zdc::Y4mFrame::cr}) {
+        zdc::Y4mFrame wrong = MakeFrame(header, 3);
+        (wrong.*plane).push_back(0);
+        EXPECT_EQ(Expect("do not match", [&] { writer.WriteFrame(wrong); }), "");
+      }
+      // So are pictures of another size.
+      for (auto [w, h] : {std::pair{c.width + 1, c.height}, {c.width, c.height + 1}}) {
+        EXPECT_EQ(Expect("size does not match", [&] { writer.WritePicture(zdc::Yvu9Picture{w, h}); }), "");
+      }
     }
     zdc::Y4mReader reader(dir.File("clip.y4m"));
     EXPECT_EQ(reader.Header().width, c.width);
