@@ -19,6 +19,20 @@ void TestPropertyPage();
 
 namespace {
 
+// A controlling object for aggregation: counts its references, answers
+// IUnknown itself and everything else through `inner`.
+struct AggregatingOuter : IUnknown {
+  LONG refs = 1;
+  IUnknown* inner = nullptr;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!IsEqualIID(iid, IID_IUnknown)) return inner->QueryInterface(iid, out);
+    *out = this;
+    return AddRef(), S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+};
+
 IUnknown* const kUntouched = reinterpret_cast<IUnknown*>(static_cast<uintptr_t>(0xdeadbeef));
 
 void TestClassObjects() {

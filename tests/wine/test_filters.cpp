@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "avi_reader.h"
 #include "base_input_pin.h"
 #include "base_output_pin.h"
 #include "check.h"
@@ -86,7 +87,7 @@ CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
   return type;
 }
 
-BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type) {
+BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type) {
   bool info2 = IsEqualGUID(type.formattype, FORMAT_VideoInfo2);
   return reinterpret_cast<BITMAPINFOHEADER*>(
       type.pbFormat + (info2 ? offsetof(VIDEOINFOHEADER2, bmiHeader)
@@ -148,7 +149,7 @@ class TestSink : public CBaseFilter, public SinkState {
     TestSink* Sink() { return static_cast<TestSink*>(m_pFilter); }
     HRESULT CheckMediaType(const CMediaType* type) override {
       const LONG width = Sink()->acceptWidth;
-      return !width || BitmapHeader(*const_cast<CMediaType*>(type))->biWidth == width
+      return !width || BitmapHeader(*type)->biWidth == width
                  ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
     HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
@@ -178,7 +179,6 @@ class TestSink : public CBaseFilter, public SinkState {
       ALLOCATOR_PROPERTIES props;
       m_pAllocator->GetProperties(&props);
       got.ownAllocator = props.cbBuffer == sample->GetSize();
-      got.width = BitmapHeader(m_mt)->biWidth;
       got.type = m_mt;
       Sink()->samples.push_back(got);
       std::vector<IMediaSample*>& held = Sink()->held;
@@ -364,24 +364,39 @@ SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths) {
   return frame;
 }
 
-std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
-                                           int32_t width, int32_t height, zdc::PixelFormat format,
-                                           bool denoise, bool displayMask,
-                                           std::vector<int32_t>* results) {
-  const bool chroma = fourcc != kFourCC_QZV3;
+Clip ReadClip(const std::string& path, size_t count) {
+  Clip clip;
+  try {
+    zdc::AviReader avi(path);
+    clip.fourcc = avi.Compression(), clip.width = avi.Width(), clip.height = avi.Height();
+    for (size_t i = 0; i < avi.FrameCount() && i < count; ++i) {
+      const std::vector<uint8_t> bytes = avi.ReadFrame(i);
+      clip.frames.emplace_back();
+      clip.frames.back().data.assign(bytes.begin(), bytes.end());
+      clip.frames.back().key = avi.Frames()[i].key;
+    }
+  } catch (const std::exception& e) {
+    ok(false, "Cannot read %s: %s.\n", path.c_str(), e.what());
+  }
+  return clip;
+}
+
+Clip GoldenClip(const char* name) {
+  return ReadClip(std::string(ZDC_CLIPS_PATH "/") + name + ".avi");
+}
+
+std::vector<std::string> ReferencePictures(const Clip& clip, zdc::PixelFormat format) {
+  const int32_t width = clip.width, height = clip.height;
+  const bool chroma = clip.HasChroma();
   zdc::FrameDecoder decoder;
-  decoder.SetDenoise(denoise);
-  decoder.SetDisplayMask(displayMask);
   decoder.SetSize(width, height, chroma);
   decoder.SetQuality(0.5);
   std::vector<uint8_t> picture(zdc::DecoderOutputBytes(width, height, chroma), 0);
   const ptrdiff_t pitch = zdc::PackedPitch(format, width);
   std::vector<std::string> pictures;
-  for (const SourceFrame& frame : frames) {
+  for (const SourceFrame& frame : clip.frames) {
     if (!frame.media) continue;
-    const int32_t used =
-        decoder.Decode(frame.data.data(), uint32_t(frame.data.size()), picture.data(), width);
-    if (results) results->push_back(used);
+    decoder.Decode(frame.data.data(), uint32_t(frame.data.size()), picture.data(), width);
     std::vector<uint8_t> out(zdc::SurfaceBytes(format, height, pitch, chroma));
     const zdc::Surface surface = zdc::SurfaceInBuffer(format, out.data(), height, pitch, chroma);
     zdc::ConvertPicture(zdc::DecoderOutputPicture(picture.data(), width, height, chroma), format,

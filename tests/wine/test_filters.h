@@ -1,9 +1,9 @@
 // What the filter tests share: ZDC.dll loaded and its objects made through
-// its class factory, input media types, a graph of the platform's Filter Graph
-// Manager holding a source, the decompressor and a recording sink (the
-// two written on our framework), an allocator that asks for a format change,
-// empty key frames, the pictures `zdc decode --format` writes for a stream,
-// and a window's capture.
+// its class factory, input media types, the golden clips as frames, a graph
+// of the platform's Filter Graph Manager holding a source, the decompressor
+// and a recording sink (the two written on our framework), an allocator that
+// asks for a format change, empty key frames, the pictures `zdc decode
+// --format` writes for a stream, and a window's capture.
 #pragma once
 
 #include <windows.h>
@@ -30,24 +30,10 @@ ULONG RefCount(IUnknown* object);
 // Releases what must be the last reference and checks the module is free.
 void ReleaseLast(IUnknown* object, const char* name);
 
-// A controlling object for aggregation: counts its references, answers
-// IUnknown itself and everything else through `inner`.
-struct AggregatingOuter : IUnknown {
-  LONG refs = 1;
-  IUnknown* inner = nullptr;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!IsEqualIID(iid, IID_IUnknown)) return inner->QueryInterface(iid, out);
-    *out = this;
-    return AddRef(), S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-};
-
 // A compressed video type of `subtype`, with a VIDEOINFOHEADER2 when `info2`.
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
                      REFERENCE_TIME avgTimePerFrame = 400000);
-BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type);
+BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type);
 // The first type offered, or the first VIDEOINFOHEADER type of `subtype`.
 CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
@@ -61,6 +47,21 @@ struct SourceFrame {
   bool flushBefore = false;               // a flush and a new segment first, as a seek
   const AM_MEDIA_TYPE* type = nullptr;  // attached to the sample
 };
+
+// A stream: the first `count` frames of an AVI file, with its key flags.
+struct Clip {
+  uint32_t fourcc = 0;
+  int32_t width = 0, height = 0;
+  std::vector<SourceFrame> frames;
+  bool HasChroma() const { return fourcc != kFourCC_QZV3; }
+  CMediaType Type(bool info2 = false) const {
+    return InputType(FourCCSubtype(fourcc), info2, width, height);
+  }
+};
+Clip ReadClip(const std::string& path, size_t count = SIZE_MAX);
+// One of the golden clips (tests/golden/clips): 100x52, 8 frames, key frames 0 and 5.
+Clip GoldenClip(const char* name);
+
 // The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
 struct SourceState {
   CMediaType type;
@@ -74,8 +75,7 @@ struct ReceivedSample {
   long length;
   bool hasTime, syncPoint, discontinuity, ownAllocator;
   REFERENCE_TIME start, stop;
-  LONG width;       // of the pin's type when the sample came
-  CMediaType type;  // that type
+  CMediaType type;  // the pin's type when the sample came
 };
 // The sink's pin "In" records samples and counts the calls.
 struct SinkState {
@@ -91,7 +91,8 @@ struct SinkState {
 
 // The platform's memory allocator as a renderer's: buffers at least
 // `minimumSize` (a wider surface), and `type` attached to buffer `attachAt`.
-IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType* type);
+IMemAllocator* NewTestAllocator(long minimumSize = 0, int attachAt = -1,
+                                const CMediaType* type = nullptr);
 
 struct TestGraph {
   IFilterGraph2* graph = nullptr;
@@ -117,14 +118,11 @@ struct TestGraph {
 // Decode reports as `bytes` long, with `hundredths` as its quality.
 SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
 
-
-// The pictures `zdc decode --format` writes for the media frames: a
+// The pictures `zdc decode --format` writes for the clip's media frames: a
 // FrameDecoder as the filter drives it (one persistent picture, quality 0.5),
-// converted after every frame; `results` gets what Decode returned.
-std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
-                                           int32_t width, int32_t height, zdc::PixelFormat format,
-                                           bool denoise = false, bool displayMask = false,
-                                           std::vector<int32_t>* results = nullptr);
+// converted after every frame.
+std::vector<std::string> ReferencePictures(const Clip& clip,
+                                           zdc::PixelFormat format = zdc::PixelFormat::kYvu9);
 // Each sample's picture, packed as above from the layout of its own type.
 void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
                    const std::vector<std::string>& want, bool withChroma);
