@@ -196,9 +196,11 @@ void TestPageInWindow() {
          page->IsPageDirty() == S_FALSE,
      "Apply: got hr %#lx, quality %.17g, switches %d %d.\n", hr, quality, mask, denoise);
 
-  // After every frame the page shows the quality and the average (rounded
-  // half up); the reset button restarts the average but keeps the last one
-  // shown.
+  // After every frame the page shows the quality and the average of the
+  // bytes each frame used, or of its length when it could not be decoded
+  // (rounded half up); the reset button restarts the average but keeps the
+  // last one shown. A frame header's quality of 29 hundredths is kept as
+  // 0.29, which shows as 28.
   g.source->frames = {EmptyFrame(1000, 75), EmptyFrame(1001, 75), EmptyFrame(1001, 75)};
   g.Run();
   int count = Notifications(dialog);
@@ -209,10 +211,12 @@ void TestPageInWindow() {
      text(IDC_AVERAGE_SIZE).c_str());
   SendDlgItemMessageW(dialog, IDC_RESET_STATISTICS, BM_CLICK, 0, 0);
   std::wstring shown = text(IDC_AVERAGE_SIZE);
-  g.source->frames = {EmptyFrame(1234, 50), EmptyFrame(1235, 50)};
+  SourceFrame damaged = EmptyFrame(1235);
+  damaged.data[11] = 0x7f;  // a luma plane far past the frame's end
+  g.source->frames = {damaged, EmptyFrame(1234, 29)};
   g.Run();
   count = Notifications(dialog);
-  ok(shown == L"1001" && count == 2 && text(IDC_AVERAGE_SIZE) == L"1235" && slider() == 50,
+  ok(shown == L"1001" && count == 2 && text(IDC_AVERAGE_SIZE) == L"1235" && slider() == 28,
      "Got average %ls after the reset, %d notifications, average %ls, quality %ld.\n",
      shown.c_str(), count, text(IDC_AVERAGE_SIZE).c_str(), (long)slider());
   SaveScreenshot(frame, "property_page.png");

@@ -4,10 +4,16 @@
 #   wine_run.sh win64|win32 PREFIX PROGRAM [ARGUMENTS...]
 # win64 programs run under wine64; win32 programs under the 32-bit loader of
 # Debian's wine32:i386, in a 32-bit prefix. Exits 77 (skipped) with one line
-# when that Wine is not installed. The prefix is made on first use and kept.
+# when that Wine is not installed or PROGRAM is not built. The prefix is made
+# on first use and kept. ZDC_XVFB=1 runs the program on a virtual display when
+# there is none (the filter's tests open windows).
 set -u
+if [ "${ZDC_XVFB:-}" = 1 ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  ZDC_XVFB=0 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$@"
+fi
 arch=$1 prefix=$2
 shift 2
+[ -f "$1" ] || { echo "skipped: $1 is not built"; exit 77; }
 
 loader=""
 case $arch in
