@@ -55,12 +55,10 @@ void TestStreams() {
     char name[32];
     std::snprintf(name, sizeof(name), "Stream %zu (%s)", i, t.clip);
     TestGraph g;
-    if (!g.in) return;
     Clip clip = GoldenClip(t.clip);
     const size_t control = 3;
     clip.frames.insert(clip.frames.begin() + control, {std::vector<BYTE>(300, 0x77), true, false});
     g.source->frames = clip.frames;
-    g.source->bufferSize = 20000;  // unlike the output buffers
     g.sink->requirements = {3, 0, 1, 0};
     g.sink->hold = 1;
     g.ConnectInput(clip.Type(t.info2));
@@ -105,7 +103,6 @@ void TestStreams() {
 // or stopped directly.
 void TestPinCalls() {
   TestGraph g;
-  if (!g.in) return;
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   IMemInputPin* input = nullptr;
@@ -187,7 +184,6 @@ void TestFlushPrerollAndInputTypes() {
   };
   for (const auto& t : tests) {
     TestGraph g;
-    if (!g.in) return;
     g.source->frames = clip.frames;
     if (t.flushAt >= 0) g.source->frames[t.flushAt].flushBefore = true;
     if (t.prerollAt >= 0) g.source->frames[t.prerollAt].preroll = true;
@@ -213,7 +209,6 @@ void TestFormatChanges() {
   const LONG wide = 128;
   for (int refused = 0; refused < 2; ++refused) {
     TestGraph g;
-    if (!g.in) return;
     g.source->frames = clip.frames;
     g.ConnectInput(clip.Type());
     const CMediaType current = Offered(g.out);

@@ -20,7 +20,6 @@
 #include "zdc_guids.h"
 
 bool LoadDecompressorModule(const wchar_t* path);
-void UnloadDecompressorModule();
 HRESULT ModuleCanUnloadNow();
 HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out);
 HRESULT CreateObject(REFCLSID clsid, IUnknown* outer, REFIID iid, void** out);
@@ -66,7 +65,6 @@ Clip GoldenClip(const char* name);
 struct SourceState {
   CMediaType type;
   std::vector<SourceFrame> frames;
-  long bufferSize = 0;              // 0: the largest frame
   std::vector<HRESULT> deliveries;  // of the last run
 };
 
@@ -103,7 +101,7 @@ struct TestGraph {
   SourceState* source = nullptr;
   SinkState* sink = nullptr;
 
-  TestGraph();  // g.in is null when the graph could not be made
+  TestGraph();  // in is null when the graph could not be made
   HRESULT ConnectInput(const CMediaType& type);
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
   // Runs the graph and delivers a segment, a sample per source frame (times
