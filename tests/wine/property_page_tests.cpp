@@ -122,6 +122,7 @@ void SaveScreenshot(HWND window, const char* path) {
 // the switches, the average sample size after every frame.
 void TestPageInWindow() {
   TestGraph g;
+  g.source->bufferSize = 2000;
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   IDecompressorSettings* settings = SettingsOf(g.filter);

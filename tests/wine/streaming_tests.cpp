@@ -57,7 +57,10 @@ void TestStreams() {
     TestGraph g;
     Clip clip = GoldenClip(t.clip);
     const size_t control = 3;
-    clip.frames.insert(clip.frames.begin() + control, {std::vector<BYTE>(300, 0x77), true, false});
+    SourceFrame controlSample;
+    controlSample.data.assign(300, 0x77);
+    controlSample.media = false;
+    clip.frames.insert(clip.frames.begin() + control, controlSample);
     g.source->frames = clip.frames;
     g.sink->requirements = {3, 0, 1, 0};
     g.sink->hold = 1;
@@ -107,19 +110,8 @@ void TestPinCalls() {
   g.ConnectOutput();
   IMemInputPin* input = nullptr;
   g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-  IMemAllocator* allocator = NewTestAllocator();
-  ALLOCATOR_PROPERTIES props = {1, 2000, 1, 0}, actual;
-  allocator->SetProperties(&props, &actual);
-  allocator->Commit();
-  IMediaSample* sample = nullptr;
-  allocator->GetBuffer(&sample, nullptr, nullptr, 0);
-  BYTE* data = nullptr;
-  sample->GetPointer(&data);
-  const SourceFrame frame = EmptyFrame(1000);
-  std::copy(frame.data.begin(), frame.data.end(), data);
-  sample->SetActualDataLength(1000);
-  REFERENCE_TIME start = 800000, stop = 1200000;
-  sample->SetTime(&start, &stop);
+  IMemAllocator* allocator = NewCommittedAllocator();
+  IMediaSample* sample = NewSample(allocator, EmptyFrame(1000).data, 800000);
 
   SinkState& sink = *g.sink;
   LONG none = 0;
@@ -155,7 +147,7 @@ void TestPinCalls() {
   // The two samples taken went downstream, the second one after the end of
   // the flush went there too.
   const std::vector<ReceivedSample>& got = sink.samples;
-  ok(got.size() == 2 && got[1].start == start && got[1].stop == stop,
+  ok(got.size() == 2 && got[1].start == 800000 && got[1].stop == 1200000,
      "Got %zu samples, times %lld-%lld.\n", got.size(), got.empty() ? 0 : got.back().start,
      got.empty() ? 0 : got.back().stop);
   sample->Release();
@@ -168,36 +160,49 @@ void TestPinCalls() {
 // A flush in the middle of a chain (what a seek does): delta frames are
 // dropped until the next key frame, which decodes as from the start. Preroll
 // frames are decoded and not delivered. An input type on a sample is taken
-// when it keeps the picture's size; a larger one is refused and ends the
-// stream.
+// when it keeps the picture's size; a larger one is refused. The samples come
+// from this thread into the decompressor, paused with the sink.
 void TestFlushPrerollAndInputTypes() {
   const Clip clip = GoldenClip("huffman_raw");  // QZV2, key frames 0 and 5
   const std::vector<std::string> all = ReferencePictures(clip);
   const CMediaType same = InputType(MEDIASUBTYPE_QZV4, false, clip.width, clip.height);
   const CMediaType larger = InputType(MEDIASUBTYPE_QZV2, false, clip.width * 2, clip.height);
-  const struct { const char* name; int flushAt, prerollAt; const CMediaType* typeAt3;
-                 std::vector<int> shown; } tests[] = {
-      {"Flush", 2, -1, nullptr, {0, 1, 5, 6, 7}},
-      {"Preroll", -1, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}},
-      {"Same-size input type", -1, -1, &same, {0, 1, 2, 3, 4, 5, 6, 7}},
-      {"Larger input type", -1, -1, &larger, {0, 1, 2}},
+  const size_t none = SIZE_MAX;
+  const struct { const char* name; size_t flushAt, prerollAt; const CMediaType* typeAt3;
+                 std::vector<int> shown; HRESULT last; } tests[] = {
+      {"Flush", 2, none, nullptr, {0, 1, 5, 6, 7}, S_OK},
+      {"Preroll", none, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Same-size input type", none, none, &same, {0, 1, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Larger input type", none, none, &larger, {0, 1, 2}, VFW_E_INVALIDMEDIATYPE},
   };
   for (const auto& t : tests) {
     TestGraph g;
-    g.source->frames = clip.frames;
-    if (t.flushAt >= 0) g.source->frames[t.flushAt].flushBefore = true;
-    if (t.prerollAt >= 0) g.source->frames[t.prerollAt].preroll = true;
-    g.source->frames[3].type = t.typeAt3;
     g.ConnectInput(clip.Type());
     g.ConnectOutput();
-    g.Run();
+    IMemInputPin* input = nullptr;
+    g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
+    IMemAllocator* allocator = NewCommittedAllocator();
+    g.sinkFilter->Pause();
+    g.filter->Pause();
+    HRESULT hr = S_OK;
+    for (size_t i = 0; i < clip.frames.size() && SUCCEEDED(hr); ++i) {
+      if (i == t.flushAt) g.in->BeginFlush(), g.in->EndFlush();
+      IMediaSample* sample = NewSample(allocator, clip.frames[i].data, 400000 * LONGLONG(i));
+      sample->SetSyncPoint(clip.frames[i].key);
+      sample->SetPreroll(i == t.prerollAt);
+      if (i == 3 && t.typeAt3) sample->SetMediaType(const_cast<CMediaType*>(t.typeAt3));
+      hr = input->Receive(sample);
+      sample->Release();
+    }
+    g.filter->Stop();
+    g.sinkFilter->Stop();
     std::vector<std::string> want;
     for (int n : t.shown) want.push_back(all[n]);
     CheckPictures(t.name, g.sink->samples, want, true);
-    const std::vector<HRESULT>& d = g.source->deliveries;
-    if (t.typeAt3 == &larger)
-      ok(d.size() == 4 && d.back() == VFW_E_INVALIDMEDIATYPE,
-         "%s: got %zu deliveries, the last %#lx.\n", t.name, d.size(), d.empty() ? 0 : d.back());
+    ok(hr == t.last, "%s: the last sample got hr %#lx.\n", t.name, hr);
+    allocator->Decommit();
+    allocator->Release();
+    input->Release();
   }
 }
 

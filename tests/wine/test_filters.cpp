@@ -11,7 +11,6 @@
 
 #include "avi_reader.h"
 #include "base_input_pin.h"
-#include "base_output_pin.h"
 #include "check.h"
 #include "frame_decoder.h"
 #include "output_formats.h"
@@ -114,32 +113,6 @@ bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
 }
 
 namespace {
-
-class TestSource : public CBaseFilter, public SourceState {
-  struct Pin : CBaseOutputPin {
-    Pin(TestSource* source) : CBaseOutputPin(L"", source, &source->m_lock, nullptr, L"Out") {}
-    TestSource* Source() { return static_cast<TestSource*>(m_pFilter); }
-    HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
-    HRESULT GetMediaType(int position, CMediaType* type) override {
-      return position > 0 ? VFW_S_NO_MORE_ITEMS : type->Set(Source()->type);
-    }
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-      long size = 1 << 16;  // unlike any output buffer of the tests, so that frames may change
-      for (const SourceFrame& frame : Source()->frames)
-        size = std::max<long>(size, frame.data.size());
-      *request = {2, size, 1, 0};
-      ALLOCATOR_PROPERTIES actual;
-      return allocator->SetProperties(request, &actual);
-    }
-  };
-  CCritSec m_lock;
-
- public:
-  TestSource() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
-  Pin pin;
-};
 
 class TestSink : public CBaseFilter, public SinkState {
   struct Pin : CBaseInputPin {
@@ -265,6 +238,27 @@ IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType
   return allocator;
 }
 
+IMemAllocator* NewCommittedAllocator() {
+  IMemAllocator* allocator = NewTestAllocator();
+  ALLOCATOR_PROPERTIES props = {2, 1 << 16, 1, 0}, actual;
+  allocator->SetProperties(&props, &actual);
+  allocator->Commit();
+  return allocator;
+}
+
+IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
+                        REFERENCE_TIME start) {
+  IMediaSample* sample = nullptr;
+  allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+  BYTE* bytes = nullptr;
+  sample->GetPointer(&bytes);
+  std::copy(data.begin(), data.end(), bytes);
+  sample->SetActualDataLength(long(data.size()));
+  REFERENCE_TIME stop = start + 400000;
+  sample->SetTime(&start, &stop);
+  return sample;
+}
+
 TestGraph::TestGraph() {
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFilterGraph2, (void**)&graph);
@@ -272,13 +266,11 @@ TestGraph::TestGraph() {
   if (FAILED(hr)) return;
   graph->QueryInterface(IID_IMediaControl, (void**)&control);
   graph->QueryInterface(IID_IMediaEvent, (void**)&events);
-  auto* testSource = new TestSource;
+  source = PushSource::Create();
   auto* testSink = new TestSink;
-  source = testSource;
   sink = testSink;
-  sourceFilter = testSource, sinkFilter = testSink, filter = NewDecompressor();
-  sourcePin = &testSource->pin, sinkPin = &testSink->pin;
-  sourceFilter->AddRef();
+  sourceFilter = source->Filter(), sinkFilter = testSink, filter = NewDecompressor();
+  sourcePin = source->Pin(), sinkPin = &testSink->pin;
   sinkFilter->AddRef();
   graph->AddFilter(sourceFilter, L"source");
   graph->AddFilter(filter, L"decompressor");
@@ -297,42 +289,9 @@ HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
 }
 
 void TestGraph::Run(bool stopAfter) {
-  CBaseOutputPin& pin = static_cast<TestSource*>(source)->pin;
-  const std::vector<SourceFrame>& frames = source->frames;
-  source->deliveries.clear();
   HRESULT hr = control->Run();
-  ok(SUCCEEDED(hr), "Run: got hr %#lx.\n", hr);
-  pin.DeliverNewSegment(0, 400000 * LONGLONG(frames.size()), 1.0);
-  for (size_t i = 0; i < frames.size() && SUCCEEDED(hr); ++i) {
-    REFERENCE_TIME start = 400000 * LONGLONG(i), stop = start + 400000;
-    if (frames[i].flushBefore) {
-      pin.DeliverBeginFlush();
-      pin.DeliverEndFlush();
-      pin.DeliverNewSegment(start, 400000 * LONGLONG(frames.size()), 1.0);
-    }
-    IMediaSample* sample = nullptr;
-    pin.GetDeliveryBuffer(&sample, &start, &stop, 0);
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, frames[i].data.data(), frames[i].data.size());
-    sample->SetActualDataLength(static_cast<long>(frames[i].data.size()));
-    sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(frames[i].key);
-    sample->SetDiscontinuity(i == 0);
-    sample->SetPreroll(frames[i].preroll);
-    if (frames[i].type) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(frames[i].type));
-    // Set on every sample: a reused sample keeps the stream it was given.
-    IMediaSample2* sample2 = nullptr;
-    sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
-    AM_SAMPLE2_PROPERTIES props;
-    sample2->GetProperties(sizeof(props), (BYTE*)&props);
-    props.dwStreamId = frames[i].media ? AM_STREAM_MEDIA : AM_STREAM_CONTROL;
-    sample2->SetProperties(sizeof(props), (BYTE*)&props);
-    sample2->Release();
-    source->deliveries.push_back(hr = pin.Deliver(sample));
-    sample->Release();
-  }
-  if (SUCCEEDED(hr)) pin.DeliverEndOfStream();
+  const DWORD wait = WaitForSingleObject(source->finished, 20000);
+  ok(SUCCEEDED(hr) && wait == WAIT_OBJECT_0, "Run: got hr %#lx, wait %lu.\n", hr, wait);
   if (stopAfter) control->Stop();
 }
 

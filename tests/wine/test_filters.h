@@ -1,7 +1,7 @@
 // What the filter tests share: ZDC.dll loaded and its objects made through
 // its class factory, input media types, the golden clips as frames, a graph
-// of the platform's Filter Graph Manager holding a source, the decompressor
-// and a recording sink (the two written on our framework), an allocator that
+// of the platform's Filter Graph Manager holding zdc-graph's source, the
+// decompressor and a recording sink (on our framework), an allocator that
 // asks for a format change, empty key frames, the pictures `zdc decode
 // --format` writes for a stream, and a window's capture.
 #pragma once
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "media_type.h"
+#include "push_source.h"
 #include "picture_convert.h"
 #include "zdc_guids.h"
 
@@ -38,15 +39,6 @@ CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
-struct SourceFrame {
-  std::vector<BYTE> data;
-  bool key = true;
-  bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
-  bool preroll = false;
-  bool flushBefore = false;               // a flush and a new segment first, as a seek
-  const AM_MEDIA_TYPE* type = nullptr;  // attached to the sample
-};
-
 // A stream: the first `count` frames of an AVI file, with its key flags.
 struct Clip {
   uint32_t fourcc = 0;
@@ -60,13 +52,6 @@ struct Clip {
 Clip ReadClip(const std::string& path, size_t count = SIZE_MAX);
 // One of the golden clips (tests/golden/clips): 100x52, 8 frames, key frames 0 and 5.
 Clip GoldenClip(const char* name);
-
-// The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
-struct SourceState {
-  CMediaType type;
-  std::vector<SourceFrame> frames;
-  std::vector<HRESULT> deliveries;  // of the last run
-};
 
 struct ReceivedSample {
   std::vector<BYTE> bytes;
@@ -98,19 +83,23 @@ struct TestGraph {
   IMediaEvent* events = nullptr;
   IBaseFilter *filter = nullptr, *sourceFilter = nullptr, *sinkFilter = nullptr;
   IPin *in = nullptr, *out = nullptr, *sourcePin = nullptr, *sinkPin = nullptr;
-  SourceState* source = nullptr;
+  PushSource* source = nullptr;  // zdc-graph's: its frames 0.04 s apart
   SinkState* sink = nullptr;
 
   TestGraph();  // in is null when the graph could not be made
   HRESULT ConnectInput(const CMediaType& type);
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
-  // Runs the graph and delivers a segment, a sample per source frame (times
-  // 0.04 s apart, the first a discontinuity) and end of stream, stopping at
-  // the first failed delivery; then stops the graph, unless told not to. A
-  // frame may ask for a flush before it, preroll, or a type on its sample.
+  // Runs the graph until the source has sent its frames, then stops it
+  // unless told not to.
   void Run(bool stopAfter = true);
   ~TestGraph();  // every object must go
 };
+
+// Two committed buffers of 64 KiB, for samples sent from this thread.
+IMemAllocator* NewCommittedAllocator();
+// A sample of `allocator` holding `data`, from `start` for 0.04 s.
+IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
+                        REFERENCE_TIME start);
 
 // A key frame of exactly `bytes` (>= 32) bytes and no coefficients, which
 // Decode reports as `bytes` long, with `hundredths` as its quality.
