@@ -7,11 +7,9 @@
 #include <evcode.h>
 #include <uuids.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "check.h"
-#include "png_writer.h"
 
 // The platform's own renderer, chosen by intelligent connect, shows the
 // first second of the shipped sample; once it has ended, its window holds
@@ -53,15 +51,8 @@ void TestRenderer() {
   ok(complete && window, "EC_COMPLETE %d, renderer window %p.\n", complete, window);
   if (window) {
     Sleep(500);  // let the window repaint
-    int w = 0, h = 0;
-    std::vector<uint8_t> shown = CaptureClient(window, &w, &h);
-    // The picture's part of the window.
-    const int cw = std::min(w, clip.width), ch = std::min(h, clip.height);
-    for (int y = 0; y < ch; ++y)
-      std::copy_n(shown.begin() + size_t(y) * w * 3, size_t(cw) * 3,
-                  shown.begin() + size_t(y) * cw * 3);
-    w = cw, h = ch;
-    zdc::WritePng("renderer.png", w, h, zdc::PngColor::kRgb, shown.data(), size_t(w) * 3);
+    int w = clip.width, h = clip.height;  // the picture's part of the window
+    const std::vector<uint8_t> shown = SaveClient(window, "renderer.png", &w, &h);
     double difference = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w * 3; ++x)  // the reference is BGR

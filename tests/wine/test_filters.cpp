@@ -15,7 +15,7 @@
 #include "frame_decoder.h"
 #include "output_formats.h"
 #include "packed_picture.h"
-#include "yvu9_picture.h"
+#include "png_writer.h"
 
 namespace {
 
@@ -384,10 +384,13 @@ void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
   }
 }
 
-std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
+std::vector<uint8_t> SaveClient(HWND window, const char* path, int* width, int* height) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   RECT client;
   GetClientRect(window, &client);
-  *width = client.right, *height = client.bottom;
+  *width = *width ? std::min<int>(*width, client.right) : client.right;
+  *height = *height ? std::min<int>(*height, client.bottom) : client.bottom;
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
@@ -405,5 +408,6 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(window, screen);
+  zdc::WritePng(path, *width, *height, zdc::PngColor::kRgb, rgb.data(), size_t(*width) * 3);
   return rgb;
 }

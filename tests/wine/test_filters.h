@@ -113,5 +113,6 @@ std::vector<std::string> ReferencePictures(const Clip& clip,
 // Each sample's picture, packed as above from the layout of its own type.
 void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
                    const std::vector<std::string>& want, bool withChroma);
-// The window's client area as 24-bit RGB rows, top-down.
-std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height);
+// The window's client area, or its top left `width` x `height` when those
+// are set, redrawn, as 24-bit RGB rows top-down, also saved as a PNG picture.
+std::vector<uint8_t> SaveClient(HWND window, const char* path, int* width, int* height);
