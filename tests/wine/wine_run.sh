@@ -13,27 +13,18 @@ if [ "${ZDC_XVFB:-}" = 1 ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev
 fi
 arch=$1 prefix=$2
 shift 2
-[ -f "$1" ] || { echo "skipped: $1 is not built"; exit 77; }
 
-loader=""
 case $arch in
-  win64)
-    for candidate in wine64 /usr/lib/wine/wine64; do
-      if command -v "$candidate" >/dev/null 2>&1; then loader=$(command -v "$candidate"); break; fi
-    done
-    [ -n "$loader" ] || { echo "skipped: wine64 is not installed"; exit 77; }
-    ;;
+  win64) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) ;;
   win32)
-    if [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
-      loader=/usr/lib/wine/wine
-    else
-      echo "skipped: 32-bit Wine (wine32:i386) is not installed, the i686 build is not run"
-      exit 77
-    fi
+    loader=/usr/lib/wine/wine
+    [ -d /usr/lib/i386-linux-gnu/wine ] || loader=""  # the 32-bit half of wine32:i386
     export WINEARCH=win32
     ;;
   *) echo "unknown Windows target '$arch' (win64 or win32)"; exit 2 ;;
 esac
+[ -x "$loader" ] || { echo "skipped: Wine for $arch (wine64, or wine32:i386) is not installed"; exit 77; }
+[ -f "$1" ] || { echo "skipped: $1 is not built"; exit 77; }
 wineserver="$(dirname "$loader")/wineserver"
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
 
