@@ -1,7 +1,7 @@
-// The settings interface and the property page that drives it: every
-// method's result, the effect of the settings on a streaming filter
-// (notifications, quality, statistics), and the page in a real window
-// against a filter in a graph. The page as the user sees it is saved to
+// The settings interface and the property page that drives it, in a real
+// window against a filter streaming in a graph: every value the settings
+// take or refuse, what the page shows of them and writes back, and the
+// statistics after every frame. The page as the user sees it is saved to
 // property_page.png in the working folder.
 #include "test_filters.h"
 
@@ -17,33 +17,6 @@
 #include "decompressor_page_resources.h"
 
 namespace {
-
-void TestSettingsInterface() {
-  IBaseFilter* filter = NewDecompressor();
-  IDecompressorSettings* settings = SettingsOf(filter);
-  double quality = -1;
-  BOOL denoise = 7, mask = 7;
-  ok(settings->GetQuality(&quality) == S_OK && settings->GetDenoise(&denoise) == S_OK &&
-         settings->GetDisplayMask(&mask) == S_OK && quality == 0 && !denoise && !mask,
-     "Got quality %f, denoise %d, mask %d.\n", quality, denoise, mask);
-
-  // Kept in hundredths, read back times 0.01: 0.29 reads 0.28. A refused
-  // quality leaves the one before.
-  const HRESULT bad = E_INVALIDARG;
-  const struct { double value; HRESULT expected; double reads; } qualities[] = {
-      {0.5, S_OK, 0.5},   {1.0, S_OK, 1.0},   {0.0, S_OK, 0.0},      {0.29, S_OK, 0.28},
-      {0.58, S_OK, 0.57}, {0.75, S_OK, 0.75}, {1.0000001, bad, 0.75}, {-0.01, bad, 0.75},
-      {NAN, bad, 0.75},   {INFINITY, bad, 0.75},
-  };
-  for (const auto& q : qualities) {
-    HRESULT hr = settings->SetQuality(q.value);
-    settings->GetQuality(&quality);
-    ok(hr == q.expected && std::fabs(quality - q.reads) < 1e-12,
-       "SetQuality(%g): got hr %#lx, reads %.17g.\n", q.value, hr, quality);
-  }
-  settings->Release();
-  ReleaseLast(filter, "filter");
-}
 
 // Dispatches everything queued for this thread; the WM_USER messages posted
 // to `window` among them.
@@ -96,6 +69,11 @@ void TestPageInWindow() {
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   IDecompressorSettings* settings = SettingsOf(g.filter);
+  double quality = -1;
+  BOOL denoise = 7, mask = 7;
+  ok(settings->GetQuality(&quality) == S_OK && settings->GetDenoise(&denoise) == S_OK &&
+         settings->GetDisplayMask(&mask) == S_OK && quality == 0 && !denoise && !mask,
+     "Defaults: got quality %f, denoise %d, mask %d.\n", quality, denoise, mask);
   settings->SetDenoise(5);  // shown checked, written back as TRUE
   TestPageSite site;
   IPropertyPage* page = nullptr;
@@ -119,17 +97,26 @@ void TestPageInWindow() {
   auto slider = [&] { return SendDlgItemMessageW(dialog, IDC_QUALITY_SLIDER, TBM_GETPOS, 0, 0); };
   const ULONG filterRefs = RefCount(g.filter);
   IUnknown* object = g.filter;
-  const struct { double set; LRESULT shown; } qualities[] = {
-      {0.505, 50}, {0.295, 28}, {0.585, 57}, {1.0, 100}, {0.0, 0}, {0.295, 28}};
+  // A quality is kept in hundredths and read back times 0.01 (0.29 reads
+  // 0.28); a refused one leaves the one before. The page shows trunc(q*100).
+  const HRESULT bad = E_INVALIDARG;
+  const struct { double set; HRESULT hr; double reads; LRESULT shown; } qualities[] = {
+      {0.505, S_OK, 0.5, 50},    {1.0, S_OK, 1.0, 100},      {0.0, S_OK, 0.0, 0},
+      {0.29, S_OK, 0.28, 28},    {0.585, S_OK, 0.58, 57},    {0.58, S_OK, 0.57, 57},
+      {0.75, S_OK, 0.75, 75},    {1.0000001, bad, 0.75, 75}, {-0.01, bad, 0.75, 75},
+      {NAN, bad, 0.75, 75},      {INFINITY, bad, 0.75, 75},  {0.295, S_OK, 0.29, 28},
+  };
   for (const auto& q : qualities) {  // kept active after the last
     if (dialog) page->Deactivate(), page->SetObjects(0, nullptr);
-    settings->SetQuality(q.set);
+    const HRESULT set = settings->SetQuality(q.set);
+    settings->GetQuality(&quality);
     page->SetObjects(1, &object);
     hr = page->Activate(frame, &rect, FALSE);
     dialog = GetWindow(frame, GW_CHILD);
-    ok(hr == S_OK && slider() == q.shown && text(IDC_QUALITY_VALUE) == std::to_wstring(q.shown),
-       "%g: got hr %#lx, trackbar %ld, text %ls.\n", q.set, hr, (long)slider(),
-       text(IDC_QUALITY_VALUE).c_str());
+    ok(set == q.hr && std::fabs(quality - q.reads) < 1e-12 && hr == S_OK &&
+           slider() == q.shown && text(IDC_QUALITY_VALUE) == std::to_wstring(q.shown),
+       "%g: got hr %#lx, reads %.17g; hr %#lx, trackbar %ld, text %ls.\n", q.set, set, quality,
+       hr, (long)slider(), text(IDC_QUALITY_VALUE).c_str());
   }
   RECT placed = {};
   GetWindowRect(dialog, &placed);
@@ -142,8 +129,6 @@ void TestPageInWindow() {
 
   // Apply on a clean page writes nothing; after a click it writes the
   // quality shown and both switches.
-  double quality = 0;
-  BOOL mask = -1, denoise = -1;
   page->Apply();
   settings->GetQuality(&quality);
   ok(std::fabs(quality - 0.29) < 1e-12 && page->IsPageDirty() == S_FALSE,
@@ -207,8 +192,6 @@ void TestPageInWindow() {
 }
 
 }  // namespace
-
-void TestSettings() { TestSettingsInterface(); }
 
 void TestPropertyPage() {
   RECT probe = {0, 0, 10, 10};
