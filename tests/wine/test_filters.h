@@ -3,7 +3,7 @@
 // of the platform's Filter Graph Manager holding zdc-graph's source, the
 // decompressor and a recording sink (on our framework), an allocator that
 // asks for a format change, empty key frames, the pictures `zdc decode
-// --format` writes for a stream, and a window's capture.
+// --format` writes for a stream, and a window saved as a picture.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "media_type.h"
-#include "push_source.h"
 #include "picture_convert.h"
+#include "push_source.h"
 #include "zdc_guids.h"
 
 bool LoadDecompressorModule(const wchar_t* path);
@@ -39,7 +39,7 @@ CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
-// A stream: the first `count` frames of an AVI file, with its key flags.
+// A stream from an AVI file: its FourCC, size and frames (with key flags).
 struct Clip {
   uint32_t fourcc = 0;
   int32_t width = 0, height = 0;
@@ -49,6 +49,7 @@ struct Clip {
     return InputType(FourCCSubtype(fourcc), info2, width, height);
   }
 };
+// The first `count` frames of the file at `path`.
 Clip ReadClip(const std::string& path, size_t count = SIZE_MAX);
 // One of the golden clips (tests/golden/clips): 100x52, 8 frames, key frames 0 and 5.
 Clip GoldenClip(const char* name);
