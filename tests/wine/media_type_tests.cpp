@@ -240,10 +240,7 @@ void TestAllocatorNegotiation() {
     g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
     g.sink->requirements = {t.buffers, 0, t.align, 0};
     if (t.own) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
-    CMediaType wide = Offered(g.out);
-    BitmapHeader(wide)->biWidth = t.surface;
-    wide.lSampleSize = BitmapHeader(wide)->biSizeImage = t.surface * 240 * 9 / 8;
-    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(wide.pbFormat)->rcTarget, 0, 0, 320, 240);
+    const CMediaType wide = OnSurface(Offered(g.out), t.surface, 320, 240);
     HRESULT hr = g.ConnectOutput(t.surface ? &wide : nullptr);
     const ALLOCATOR_PROPERTIES& props = g.sink->notified;
     ok(hr == S_OK && props.cBuffers == t.wantBuffers && props.cbBuffer == t.wantSize &&

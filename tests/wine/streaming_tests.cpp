@@ -11,28 +11,12 @@
 #include <uuids.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 
 #include "check.h"
 #include "output_formats.h"
 
 namespace {
-
-// The offered VIDEOINFOHEADER type of `subtype` as a renderer proposes it: a
-// wider surface, RGB top-down, the picture in rcTarget.
-CMediaType Proposed(IPin* out, const GUID& subtype, const Clip& clip) {
-  CMediaType type = Offered(out, &subtype);
-  BITMAPINFOHEADER* h = BitmapHeader(type);
-  h->biWidth += 28;
-  if (h->biCompression == BI_RGB) h->biHeight = -h->biHeight;
-  const OutputFormat* f = FindOutputFormat(type.subtype);
-  type.lSampleSize = h->biSizeImage = DWORD(zdc::SurfaceBytes(
-      f->pixels, std::abs(h->biHeight), SurfacePitch(*f, h->biWidth), true));
-  SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->rcTarget, 0, 0, clip.width,
-          clip.height);
-  return type;
-}
 
 // Each stream through a graph whose sink holds the last sample of three
 // buffers, as a renderer's flipping chain, run twice (the second run starts
@@ -65,7 +49,9 @@ void TestStreams() {
     g.sink->requirements = {3, 0, 1, 0};
     g.sink->hold = 1;
     g.ConnectInput(clip.Type(t.info2));
-    const CMediaType type = t.output ? Proposed(g.out, *t.output, clip) : CMediaType();
+    // As a renderer proposes it: a wider surface, RGB top-down.
+    CMediaType type = OnSurface(Offered(g.out, t.output), clip.width + 28, clip.width, clip.height);
+    if (BitmapHeader(type)->biCompression == BI_RGB) BitmapHeader(type)->biHeight *= -1;
     HRESULT hr = g.ConnectOutput(t.output ? &type : nullptr);
     const zdc::PixelFormat format =
         t.output ? FindOutputFormat(*t.output)->pixels : zdc::PixelFormat::kYvu9;
@@ -217,11 +203,7 @@ void TestFormatChanges() {
     g.source->frames = clip.frames;
     g.ConnectInput(clip.Type());
     const CMediaType current = Offered(g.out);
-    CMediaType changed = current;
-    BitmapHeader(changed)->biWidth = wide;
-    changed.lSampleSize = BitmapHeader(changed)->biSizeImage = wide * clip.height * 9 / 8;
-    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(changed.pbFormat)->rcTarget, 0, 0, clip.width,
-            clip.height);
+    CMediaType changed = OnSurface(current, wide, clip.width, clip.height);
     if (refused) changed.subtype = MEDIASUBTYPE_RGB565;
     g.sink->ownAllocator = NewTestAllocator(changed.lSampleSize, 4, &changed);
     HRESULT hr = g.ConnectOutput(&current);

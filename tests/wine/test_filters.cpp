@@ -6,6 +6,7 @@
 #include <uuids.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -101,6 +102,16 @@ CMediaType Offered(IPin* pin, const GUID* subtype) {
       found = *type, done = true;
   types->Release();
   return found;
+}
+
+CMediaType OnSurface(CMediaType type, LONG surfaceWidth, LONG width, LONG height) {
+  BITMAPINFOHEADER* h = BitmapHeader(type);
+  const OutputFormat* f = FindOutputFormat(type.subtype);
+  h->biWidth = surfaceWidth;
+  type.lSampleSize = h->biSizeImage = DWORD(zdc::SurfaceBytes(
+      f->pixels, std::abs(h->biHeight), SurfacePitch(*f, surfaceWidth), true));
+  SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->rcTarget, 0, 0, width, height);
+  return type;
 }
 
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {

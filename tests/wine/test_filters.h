@@ -36,6 +36,9 @@ CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
 BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type);
 // The first type offered, or the first VIDEOINFOHEADER type of `subtype`.
 CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
+// A VIDEOINFOHEADER output type on a surface `surfaceWidth` pixels wide, as
+// renderers propose: the sample size that surface needs, the picture in rcTarget.
+CMediaType OnSurface(CMediaType type, LONG surfaceWidth, LONG width, LONG height);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
