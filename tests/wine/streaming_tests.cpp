@@ -41,9 +41,7 @@ void TestStreams() {
     TestGraph g;
     Clip clip = GoldenClip(t.clip);
     const size_t control = 3;
-    SourceFrame controlSample;
-    controlSample.data.assign(300, 0x77);
-    controlSample.media = false;
+    const SourceFrame controlSample = {std::vector<BYTE>(300, 0x77), true, false, /*media=*/false};
     clip.frames.insert(clip.frames.begin() + control, controlSample);
     g.source->frames = clip.frames;
     g.sink->requirements = {3, 0, 1, 0};
