@@ -65,7 +65,7 @@ HWND CreateFrame(const RECT& rect) {
 // the switches, the average sample size after every frame.
 void TestPageInWindow() {
   TestGraph g;
-  g.source->bufferSize = 2000;
+  g.source->bufferSize = 2000;  // the frames come after the connection
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   IDecompressorSettings* settings = SettingsOf(g.filter);
