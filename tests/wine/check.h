@@ -6,7 +6,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 inline int g_checks[3];  // passed, failed, skipped
 
@@ -15,9 +14,7 @@ inline void CheckReport(int kind, const char* file, int line, const char* format
 inline void CheckReport(int kind, const char* file, int line, const char* format, ...) {
   ++g_checks[kind];
   if (kind == 0) return;
-  const char* base = std::strrchr(file, '/');
-  std::printf("%s:%d: %s", base ? base + 1 : file, line,
-              kind == 1 ? "Test failed: " : "Tests skipped: ");
+  std::printf("%s:%d: %s", file, line, kind == 1 ? "Test failed: " : "Tests skipped: ");
   va_list args;
   va_start(args, format);
   std::vprintf(format, args);
@@ -30,5 +27,5 @@ inline int CheckSummary() {
   return g_checks[1] == 0 ? 0 : 1;
 }
 
-#define ok(condition, ...) CheckReport((condition) ? 0 : 1, __FILE__, __LINE__, __VA_ARGS__)
-#define skip(...) CheckReport(2, __FILE__, __LINE__, __VA_ARGS__)
+#define ok(condition, ...) CheckReport((condition) ? 0 : 1, __FILE_NAME__, __LINE__, __VA_ARGS__)
+#define skip(...) CheckReport(2, __FILE_NAME__, __LINE__, __VA_ARGS__)

@@ -44,7 +44,6 @@ void TestInputTypes() {
           {&qzv2, false, 65535, 32768, kNone, false},  // over 2^31 bytes of picture
       };
   TestGraph g;
-  if (!g.in) return;
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     CMediaType type = InputType(*tests[i].subtype, tests[i].info2, tests[i].width, tests[i].height);
     switch (tests[i].change) {
@@ -69,15 +68,6 @@ void TestInputTypes() {
        accept, disconnect, connected.subtype.Data1);
     FreeMediaType(connected);
   }
-  IBaseFilter* loose = NewDecompressor();
-  IPin* in = nullptr;
-  loose->FindPin(L"In", &in);
-  CMediaType type = InputType(MEDIASUBTYPE_QZV2, false, 320, 240);
-  HRESULT hr = in->ReceiveConnection(g.sourcePin, &type);
-  ok(hr == VFW_E_NOT_IN_GRAPH, "Outside a graph: got hr %#lx.\n", hr);
-  in->Release();
-  ULONG left = loose->Release();
-  ok(!left, "Got %lu references to the filter outside a graph.\n", left);
 }
 
 // The converted formats offered after the decoder's own: each subtype as a
@@ -125,7 +115,6 @@ void TestOutputTypes() {
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     TestGraph g;
-    if (!g.in) return;
     const auto& t = tests[i];
     CMediaType input = InputType(*t.subtype, t.info2, t.width, t.height, t.avg);
     auto* in2 = reinterpret_cast<VIDEOINFOHEADER2*>(input.pbFormat);
@@ -139,8 +128,7 @@ void TestOutputTypes() {
     HRESULT next = types->Next(16, list, &count);
     // The decoder's own types, then six converted formats as VIDEOINFOHEADER2
     // and VIDEOINFOHEADER types.
-    ok(hr == S_OK && next == S_FALSE && count == t.count + 12 && types->Reset() == S_OK &&
-           types->Skip(count) == S_OK && types->Skip(1) == S_FALSE,
+    ok(hr == S_OK && next == S_FALSE && count == t.count + 12,
        "Test %zu: got hr %#lx, %#lx, %lu types.\n", i, hr, next, count);
     types->Release();
     CheckConvertedTypes(i, list + t.count, count - t.count, t.width, t.height, t.avg);
@@ -206,7 +194,6 @@ void TestProposedTypes() {
       {&MEDIASUBTYPE_RGB24, kSurface, 333, -250, 320, 240, true},
   };
   TestGraph g;
-  if (!g.in) return;
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     const auto& t = tests[i];
@@ -249,15 +236,11 @@ void TestAllocatorNegotiation() {
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
     TestGraph g;
-    if (!g.in) return;
     const auto& t = tests[i];
     g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
     g.sink->requirements = {t.buffers, 0, t.align, 0};
     if (t.own) g.sink->ownAllocator = NewTestAllocator(90000, -1, nullptr);
-    CMediaType wide = Offered(g.out);
-    BitmapHeader(wide)->biWidth = t.surface;
-    wide.lSampleSize = BitmapHeader(wide)->biSizeImage = t.surface * 240 * 9 / 8;
-    SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(wide.pbFormat)->rcTarget, 0, 0, 320, 240);
+    const CMediaType wide = OnSurface(Offered(g.out), t.surface, 320, 240);
     HRESULT hr = g.ConnectOutput(t.surface ? &wide : nullptr);
     const ALLOCATOR_PROPERTIES& props = g.sink->notified;
     ok(hr == S_OK && props.cBuffers == t.wantBuffers && props.cbBuffer == t.wantSize &&
@@ -269,7 +252,6 @@ void TestAllocatorNegotiation() {
 
 void TestReconnection() {
   TestGraph g;
-  if (!g.in) return;
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 320, 240));
   g.ConnectOutput();
   // A new input size while the output is connected: the output is

@@ -1,7 +1,7 @@
-// The settings interface and the property page that drives it: every
-// method's result, the effect of the settings on a streaming filter
-// (notifications, quality, statistics), and the page in a real window
-// against a filter in a graph. The page as the user sees it is saved to
+// The settings interface and the property page that drives it, in a real
+// window against a filter streaming in a graph: every value the settings
+// take or refuse, what the page shows of them and writes back, and the
+// statistics after every frame. The page as the user sees it is saved to
 // property_page.png in the working folder.
 #include "test_filters.h"
 
@@ -15,56 +15,8 @@
 
 #include "check.h"
 #include "decompressor_page_resources.h"
-#include "png_writer.h"
 
 namespace {
-
-void TestSettingsInterface() {
-  IBaseFilter* filter = NewDecompressor();
-  IDecompressorSettings* settings = SettingsOf(filter);
-  double quality = -1;
-  BOOL denoise = 7, mask = 7;
-  ok(settings->GetQuality(&quality) == S_OK && settings->GetDenoise(&denoise) == S_OK &&
-         settings->GetDisplayMask(&mask) == S_OK && quality == 0 && !denoise && !mask,
-     "Got quality %f, denoise %d, mask %d.\n", quality, denoise, mask);
-  const HRESULT nulls[] = {settings->GetQuality(nullptr), settings->GetDenoise(nullptr),
-                           settings->GetDisplayMask(nullptr), settings->GetStatistics(nullptr)};
-  ok(nulls[0] == E_POINTER && nulls[1] == E_POINTER && nulls[2] == E_POINTER &&
-         nulls[3] == E_POINTER,
-     "Got hr %#lx, %#lx, %#lx, %#lx.\n", nulls[0], nulls[1], nulls[2], nulls[3]);
-
-  // Kept in hundredths, read back times 0.01: 0.29 reads 0.28. A refused
-  // quality leaves the one before.
-  const HRESULT bad = E_INVALIDARG;
-  const struct { double value; HRESULT expected; double reads; } qualities[] = {
-      {0.5, S_OK, 0.5},   {1.0, S_OK, 1.0},   {0.0, S_OK, 0.0},      {0.29, S_OK, 0.28},
-      {0.58, S_OK, 0.57}, {0.75, S_OK, 0.75}, {1.0000001, bad, 0.75}, {-0.01, bad, 0.75},
-      {NAN, bad, 0.75},   {INFINITY, bad, 0.75},
-  };
-  for (const auto& q : qualities) {
-    HRESULT hr = settings->SetQuality(q.value);
-    settings->GetQuality(&quality);
-    ok(hr == q.expected && std::fabs(quality - q.reads) < 1e-12,
-       "SetQuality(%g): got hr %#lx, reads %.17g.\n", q.value, hr, quality);
-  }
-  // The switches keep the value written, not just 0 or 1.
-  HRESULT hr1 = settings->SetDisplayMask(-1), hr2 = settings->SetDenoise(2);
-  settings->GetDisplayMask(&mask);
-  settings->GetDenoise(&denoise);
-  ok(hr1 == S_OK && hr2 == S_OK && mask == -1 && denoise == 2,
-     "Got hr %#lx, %#lx, switches %d, %d.\n", hr1, hr2, mask, denoise);
-  // Only the third field of the record is written.
-  DecompressorStatistics record;
-  std::memset(&record, 0xab, sizeof(record));
-  HRESULT hr = settings->GetStatistics(&record);
-  uint32_t others = record.reserved0 & record.reserved1;
-  for (uint32_t field : record.reserved) others &= field;
-  ok(hr == S_OK && record.averageSampleSize == 0 && others == 0xabababab,
-     "Got hr %#lx, average %u, others %#x.\n", hr, record.averageSampleSize, others);
-  ok(RefCount(filter) == 2, "Got %lu references.\n", RefCount(filter));
-  settings->Release();
-  ReleaseLast(filter, "filter");
-}
 
 // Dispatches everything queued for this thread; the WM_USER messages posted
 // to `window` among them.
@@ -95,12 +47,6 @@ struct TestPageSite : IPropertyPageSite {
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
 };
 
-IPropertyPage* NewPage() {
-  IPropertyPage* page = nullptr;
-  CreateObject(CLSID_DecompressorPropertyPage, nullptr, IID_IPropertyPage, (void**)&page);
-  return page;
-}
-
 // A top-level window in the colour of dialogs, the page at `rect` in it.
 HWND CreateFrame(const RECT& rect) {
   WNDCLASSW windowClass = {};
@@ -114,28 +60,24 @@ HWND CreateFrame(const RECT& rect) {
                          rect.bottom + rect.top, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
-// The page as it looks, for the README.
-void SaveScreenshot(HWND window, const char* path) {
-  RedrawWindow(window, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  int width = 0, height = 0;
-  const std::vector<uint8_t> rgb = CaptureClient(window, &width, &height);
-  zdc::WritePng(path, width, height, zdc::PngColor::kRgb, rgb.data(), size_t(width) * 3);
-}
-
 // What the page shows of the filter and writes back to it, in a real
 // window against a filter streaming in a graph: the quality as trunc(q*100),
 // the switches, the average sample size after every frame.
 void TestPageInWindow() {
   TestGraph g;
-  if (!g.in) return;
-  g.source->bufferSize = 2000;
+  g.source->bufferSize = 2000;  // the frames come after the connection
   g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
   g.ConnectOutput();
   IDecompressorSettings* settings = SettingsOf(g.filter);
+  double quality = -1;
+  BOOL denoise = 7, mask = 7;
+  ok(settings->GetQuality(&quality) == S_OK && settings->GetDenoise(&denoise) == S_OK &&
+         settings->GetDisplayMask(&mask) == S_OK && quality == 0 && !denoise && !mask,
+     "Defaults: got quality %f, denoise %d, mask %d.\n", quality, denoise, mask);
   settings->SetDenoise(5);  // shown checked, written back as TRUE
   TestPageSite site;
-  IPropertyPage* page = NewPage();
+  IPropertyPage* page = nullptr;
+  CreateObject(CLSID_DecompressorPropertyPage, nullptr, IID_IPropertyPage, (void**)&page);
   page->SetPageSite(&site);
   PROPPAGEINFO info = {};
   HRESULT hr = page->GetPageInfo(&info);
@@ -155,17 +97,26 @@ void TestPageInWindow() {
   auto slider = [&] { return SendDlgItemMessageW(dialog, IDC_QUALITY_SLIDER, TBM_GETPOS, 0, 0); };
   const ULONG filterRefs = RefCount(g.filter);
   IUnknown* object = g.filter;
-  const struct { double set; LRESULT shown; } qualities[] = {
-      {0.505, 50}, {0.295, 28}, {0.585, 57}, {1.0, 100}, {0.0, 0}, {0.295, 28}};
+  // A quality is kept in hundredths and read back times 0.01 (0.29 reads
+  // 0.28); a refused one leaves the one before. The page shows trunc(q*100).
+  const HRESULT bad = E_INVALIDARG;
+  const struct { double set; HRESULT hr; double reads; LRESULT shown; } qualities[] = {
+      {0.505, S_OK, 0.5, 50},    {1.0, S_OK, 1.0, 100},      {0.0, S_OK, 0.0, 0},
+      {0.29, S_OK, 0.28, 28},    {0.585, S_OK, 0.58, 57},    {0.58, S_OK, 0.57, 57},
+      {0.75, S_OK, 0.75, 75},    {1.0000001, bad, 0.75, 75}, {-0.01, bad, 0.75, 75},
+      {NAN, bad, 0.75, 75},      {INFINITY, bad, 0.75, 75},  {0.295, S_OK, 0.29, 28},
+  };
   for (const auto& q : qualities) {  // kept active after the last
     if (dialog) page->Deactivate(), page->SetObjects(0, nullptr);
-    settings->SetQuality(q.set);
+    const HRESULT set = settings->SetQuality(q.set);
+    settings->GetQuality(&quality);
     page->SetObjects(1, &object);
     hr = page->Activate(frame, &rect, FALSE);
     dialog = GetWindow(frame, GW_CHILD);
-    ok(hr == S_OK && slider() == q.shown && text(IDC_QUALITY_VALUE) == std::to_wstring(q.shown),
-       "%g: got hr %#lx, trackbar %ld, text %ls.\n", q.set, hr, (long)slider(),
-       text(IDC_QUALITY_VALUE).c_str());
+    ok(set == q.hr && std::fabs(quality - q.reads) < 1e-12 && hr == S_OK &&
+           slider() == q.shown && text(IDC_QUALITY_VALUE) == std::to_wstring(q.shown),
+       "%g: got hr %#lx, reads %.17g; hr %#lx, trackbar %ld, text %ls.\n", q.set, set, quality,
+       hr, (long)slider(), text(IDC_QUALITY_VALUE).c_str());
   }
   RECT placed = {};
   GetWindowRect(dialog, &placed);
@@ -178,8 +129,6 @@ void TestPageInWindow() {
 
   // Apply on a clean page writes nothing; after a click it writes the
   // quality shown and both switches.
-  double quality = 0;
-  BOOL mask = -1, denoise = -1;
   page->Apply();
   settings->GetQuality(&quality);
   ok(std::fabs(quality - 0.29) < 1e-12 && page->IsPageDirty() == S_FALSE,
@@ -196,13 +145,17 @@ void TestPageInWindow() {
          page->IsPageDirty() == S_FALSE,
      "Apply: got hr %#lx, quality %.17g, switches %d %d.\n", hr, quality, mask, denoise);
 
-  // After every frame the page shows the quality and the average (rounded
-  // half up); the reset button restarts the average but keeps the last one
-  // shown.
-  g.source->frames = {EmptyFrame(1000, 75), EmptyFrame(1001, 75), EmptyFrame(1001, 75)};
+  // After every frame the page shows the quality and the average of the
+  // bytes each frame used, or of its length when it could not be decoded
+  // (rounded half up); the reset button restarts the average but keeps the
+  // last one shown. A frame header's quality of 29 hundredths is kept as
+  // 0.29, which shows as 28.
+  SourceFrame damaged = EmptyFrame(1001);
+  damaged.data[11] = 0x7f;  // a luma plane far past the frame's end
+  g.source->frames = {damaged, EmptyFrame(1000, 29), EmptyFrame(1001, 29)};
   g.Run();
   int count = Notifications(dialog);
-  ok(count == 3 && slider() == 75 && text(IDC_AVERAGE_SIZE) == L"1001" &&
+  ok(count == 3 && slider() == 28 && text(IDC_AVERAGE_SIZE) == L"1001" &&
          IsDlgButtonChecked(dialog, IDC_DISPLAY_MASK) == BST_CHECKED &&
          page->IsPageDirty() == S_FALSE,
      "Got %d notifications, quality %ld, average %ls.\n", count, (long)slider(),
@@ -215,7 +168,8 @@ void TestPageInWindow() {
   ok(shown == L"1001" && count == 2 && text(IDC_AVERAGE_SIZE) == L"1235" && slider() == 50,
      "Got average %ls after the reset, %d notifications, average %ls, quality %ld.\n",
      shown.c_str(), count, text(IDC_AVERAGE_SIZE).c_str(), (long)slider());
-  SaveScreenshot(frame, "property_page.png");
+  int width = 0, height = 0;
+  SaveClient(frame, "property_page.png", &width, &height);  // for the README
 
   // A change cancelled by deactivating without Apply is not written; a
   // deactivated page gets no more notifications and lets the filter go.
@@ -238,8 +192,6 @@ void TestPageInWindow() {
 }
 
 }  // namespace
-
-void TestSettings() { TestSettingsInterface(); }
 
 void TestPropertyPage() {
   RECT probe = {0, 0, 10, 10};

@@ -6,16 +6,17 @@
 #include <uuids.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
+#include "avi_reader.h"
 #include "base_input_pin.h"
-#include "base_output_pin.h"
 #include "check.h"
 #include "frame_decoder.h"
 #include "output_formats.h"
 #include "packed_picture.h"
-#include "yvu9_picture.h"
+#include "png_writer.h"
 
 namespace {
 
@@ -29,8 +30,6 @@ Function Export(const char* name) {
 }  // namespace
 
 bool LoadDecompressorModule(const wchar_t* path) { return (g_module = LoadLibraryW(path)); }
-
-void UnloadDecompressorModule() { FreeLibrary(g_module); }
 
 HRESULT ModuleCanUnloadNow() { return Export<HRESULT(WINAPI*)()>("DllCanUnloadNow")(); }
 
@@ -86,7 +85,7 @@ CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
   return type;
 }
 
-BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type) {
+BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type) {
   bool info2 = IsEqualGUID(type.formattype, FORMAT_VideoInfo2);
   return reinterpret_cast<BITMAPINFOHEADER*>(
       type.pbFormat + (info2 ? offsetof(VIDEOINFOHEADER2, bmiHeader)
@@ -105,6 +104,16 @@ CMediaType Offered(IPin* pin, const GUID* subtype) {
   return found;
 }
 
+CMediaType OnSurface(CMediaType type, LONG surfaceWidth, LONG width, LONG height) {
+  BITMAPINFOHEADER* h = BitmapHeader(type);
+  const OutputFormat* f = FindOutputFormat(type.subtype);
+  h->biWidth = surfaceWidth;
+  type.lSampleSize = h->biSizeImage = DWORD(zdc::SurfaceBytes(
+      f->pixels, std::abs(h->biHeight), SurfacePitch(*f, surfaceWidth), true));
+  SetRect(&reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->rcTarget, 0, 0, width, height);
+  return type;
+}
+
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
   long got = 0;
   LONG_PTR param2;
@@ -116,39 +125,13 @@ bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1) {
 
 namespace {
 
-class TestSource : public CBaseFilter, public SourceState {
-  struct Pin : CBaseOutputPin {
-    Pin(TestSource* source) : CBaseOutputPin(L"", source, &source->m_lock, nullptr, L"Out") {}
-    TestSource* Source() { return static_cast<TestSource*>(m_pFilter); }
-    HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
-    HRESULT GetMediaType(int position, CMediaType* type) override {
-      return position > 0 ? VFW_S_NO_MORE_ITEMS : type->Set(Source()->type);
-    }
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-      long size = Source()->bufferSize;
-      for (const SourceFrame& frame : Source()->frames)
-        size = std::max<long>(size, frame.data.size());
-      *request = {2, std::max(size, 1L), 1, 0};
-      ALLOCATOR_PROPERTIES actual;
-      return allocator->SetProperties(request, &actual);
-    }
-  };
-  CCritSec m_lock;
-
- public:
-  TestSource() : CBaseFilter(L"", nullptr, &m_lock, CLSID_NULL), pin(this) {}
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n ? nullptr : &pin; }
-  Pin pin;
-};
-
 class TestSink : public CBaseFilter, public SinkState {
   struct Pin : CBaseInputPin {
     Pin(TestSink* sink) : CBaseInputPin(L"", sink, &sink->m_lock, nullptr, L"In") {}
     TestSink* Sink() { return static_cast<TestSink*>(m_pFilter); }
     HRESULT CheckMediaType(const CMediaType* type) override {
       const LONG width = Sink()->acceptWidth;
-      return !width || BitmapHeader(*const_cast<CMediaType*>(type))->biWidth == width
+      return !width || BitmapHeader(*type)->biWidth == width
                  ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
     HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
@@ -178,7 +161,6 @@ class TestSink : public CBaseFilter, public SinkState {
       ALLOCATOR_PROPERTIES props;
       m_pAllocator->GetProperties(&props);
       got.ownAllocator = props.cbBuffer == sample->GetSize();
-      got.width = BitmapHeader(m_mt)->biWidth;
       got.type = m_mt;
       Sink()->samples.push_back(got);
       std::vector<IMediaSample*>& held = Sink()->held;
@@ -267,6 +249,27 @@ IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType
   return allocator;
 }
 
+IMemAllocator* NewCommittedAllocator() {
+  IMemAllocator* allocator = NewTestAllocator();
+  ALLOCATOR_PROPERTIES props = {2, 1 << 16, 1, 0}, actual;
+  allocator->SetProperties(&props, &actual);
+  allocator->Commit();
+  return allocator;
+}
+
+IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
+                        REFERENCE_TIME start) {
+  IMediaSample* sample = nullptr;
+  allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+  BYTE* bytes = nullptr;
+  sample->GetPointer(&bytes);
+  std::copy(data.begin(), data.end(), bytes);
+  sample->SetActualDataLength(long(data.size()));
+  REFERENCE_TIME stop = start + 400000;
+  sample->SetTime(&start, &stop);
+  return sample;
+}
+
 TestGraph::TestGraph() {
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFilterGraph2, (void**)&graph);
@@ -274,13 +277,11 @@ TestGraph::TestGraph() {
   if (FAILED(hr)) return;
   graph->QueryInterface(IID_IMediaControl, (void**)&control);
   graph->QueryInterface(IID_IMediaEvent, (void**)&events);
-  auto* testSource = new TestSource;
+  source = PushSource::Create();
   auto* testSink = new TestSink;
-  source = testSource;
   sink = testSink;
-  sourceFilter = testSource, sinkFilter = testSink, filter = NewDecompressor();
-  sourcePin = &testSource->pin, sinkPin = &testSink->pin;
-  sourceFilter->AddRef();
+  sourceFilter = source->Filter(), sinkFilter = testSink, filter = NewDecompressor();
+  sourcePin = source->Pin(), sinkPin = &testSink->pin;
   sinkFilter->AddRef();
   graph->AddFilter(sourceFilter, L"source");
   graph->AddFilter(filter, L"decompressor");
@@ -299,42 +300,9 @@ HRESULT TestGraph::ConnectOutput(const AM_MEDIA_TYPE* type) {
 }
 
 void TestGraph::Run(bool stopAfter) {
-  CBaseOutputPin& pin = static_cast<TestSource*>(source)->pin;
-  const std::vector<SourceFrame>& frames = source->frames;
-  source->deliveries.clear();
   HRESULT hr = control->Run();
-  ok(SUCCEEDED(hr), "Run: got hr %#lx.\n", hr);
-  pin.DeliverNewSegment(0, 400000 * LONGLONG(frames.size()), 1.0);
-  for (size_t i = 0; i < frames.size() && SUCCEEDED(hr); ++i) {
-    REFERENCE_TIME start = 400000 * LONGLONG(i), stop = start + 400000;
-    if (frames[i].flushBefore) {
-      pin.DeliverBeginFlush();
-      pin.DeliverEndFlush();
-      pin.DeliverNewSegment(start, 400000 * LONGLONG(frames.size()), 1.0);
-    }
-    IMediaSample* sample = nullptr;
-    pin.GetDeliveryBuffer(&sample, &start, &stop, 0);
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, frames[i].data.data(), frames[i].data.size());
-    sample->SetActualDataLength(static_cast<long>(frames[i].data.size()));
-    sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(frames[i].key);
-    sample->SetDiscontinuity(i == 0);
-    sample->SetPreroll(frames[i].preroll);
-    if (frames[i].type) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(frames[i].type));
-    // Set on every sample: a reused sample keeps the stream it was given.
-    IMediaSample2* sample2 = nullptr;
-    sample->QueryInterface(IID_IMediaSample2, (void**)&sample2);
-    AM_SAMPLE2_PROPERTIES props;
-    sample2->GetProperties(sizeof(props), (BYTE*)&props);
-    props.dwStreamId = frames[i].media ? AM_STREAM_MEDIA : AM_STREAM_CONTROL;
-    sample2->SetProperties(sizeof(props), (BYTE*)&props);
-    sample2->Release();
-    source->deliveries.push_back(hr = pin.Deliver(sample));
-    sample->Release();
-  }
-  if (SUCCEEDED(hr)) pin.DeliverEndOfStream();
+  const DWORD wait = WaitForSingleObject(source->finished, 20000);
+  ok(SUCCEEDED(hr) && wait == WAIT_OBJECT_0, "Run: got hr %#lx, wait %lu.\n", hr, wait);
   if (stopAfter) control->Stop();
 }
 
@@ -364,24 +332,39 @@ SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths) {
   return frame;
 }
 
-std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
-                                           int32_t width, int32_t height, zdc::PixelFormat format,
-                                           bool denoise, bool displayMask,
-                                           std::vector<int32_t>* results) {
-  const bool chroma = fourcc != kFourCC_QZV3;
+Clip ReadClip(const std::string& path, size_t count) {
+  Clip clip;
+  try {
+    zdc::AviReader avi(path);
+    clip.fourcc = avi.Compression(), clip.width = avi.Width(), clip.height = avi.Height();
+    for (size_t i = 0; i < avi.FrameCount() && i < count; ++i) {
+      const std::vector<uint8_t> bytes = avi.ReadFrame(i);
+      clip.frames.emplace_back();
+      clip.frames.back().data.assign(bytes.begin(), bytes.end());
+      clip.frames.back().key = avi.Frames()[i].key;
+    }
+  } catch (const std::exception& e) {
+    ok(false, "Cannot read %s: %s.\n", path.c_str(), e.what());
+  }
+  return clip;
+}
+
+Clip GoldenClip(const char* name) {
+  return ReadClip(std::string(ZDC_CLIPS_PATH "/") + name + ".avi");
+}
+
+std::vector<std::string> ReferencePictures(const Clip& clip, zdc::PixelFormat format) {
+  const int32_t width = clip.width, height = clip.height;
+  const bool chroma = clip.HasChroma();
   zdc::FrameDecoder decoder;
-  decoder.SetDenoise(denoise);
-  decoder.SetDisplayMask(displayMask);
   decoder.SetSize(width, height, chroma);
   decoder.SetQuality(0.5);
   std::vector<uint8_t> picture(zdc::DecoderOutputBytes(width, height, chroma), 0);
   const ptrdiff_t pitch = zdc::PackedPitch(format, width);
   std::vector<std::string> pictures;
-  for (const SourceFrame& frame : frames) {
+  for (const SourceFrame& frame : clip.frames) {
     if (!frame.media) continue;
-    const int32_t used =
-        decoder.Decode(frame.data.data(), uint32_t(frame.data.size()), picture.data(), width);
-    if (results) results->push_back(used);
+    decoder.Decode(frame.data.data(), uint32_t(frame.data.size()), picture.data(), width);
     std::vector<uint8_t> out(zdc::SurfaceBytes(format, height, pitch, chroma));
     const zdc::Surface surface = zdc::SurfaceInBuffer(format, out.data(), height, pitch, chroma);
     zdc::ConvertPicture(zdc::DecoderOutputPicture(picture.data(), width, height, chroma), format,
@@ -412,10 +395,13 @@ void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
   }
 }
 
-std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
+std::vector<uint8_t> SaveClient(HWND window, const char* path, int* width, int* height) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   RECT client;
   GetClientRect(window, &client);
-  *width = client.right, *height = client.bottom;
+  *width = *width ? std::min<int>(*width, client.right) : client.right;
+  *height = *height ? std::min<int>(*height, client.bottom) : client.bottom;
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
@@ -433,5 +419,6 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(window, screen);
+  zdc::WritePng(path, *width, *height, zdc::PngColor::kRgb, rgb.data(), size_t(*width) * 3);
   return rgb;
 }

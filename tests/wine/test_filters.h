@@ -1,9 +1,9 @@
 // What the filter tests share: ZDC.dll loaded and its objects made through
-// its class factory, input media types, a graph of the platform's Filter Graph
-// Manager holding a source, the decompressor and a recording sink (the
-// two written on our framework), an allocator that asks for a format change,
-// empty key frames, the pictures `zdc decode --format` writes for a stream,
-// and a window's capture.
+// its class factory, input media types, the golden clips as frames, a graph
+// of the platform's Filter Graph Manager holding zdc-graph's source, the
+// decompressor and a recording sink (on our framework), an allocator that
+// asks for a format change, empty key frames, the pictures `zdc decode
+// --format` writes for a stream, and a window saved as a picture.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +17,10 @@
 
 #include "media_type.h"
 #include "picture_convert.h"
+#include "push_source.h"
 #include "zdc_guids.h"
 
 bool LoadDecompressorModule(const wchar_t* path);
-void UnloadDecompressorModule();
 HRESULT ModuleCanUnloadNow();
 HRESULT GetDecompressorClassObject(REFCLSID clsid, REFIID iid, void** out);
 HRESULT CreateObject(REFCLSID clsid, IUnknown* outer, REFIID iid, void** out);
@@ -30,52 +30,39 @@ ULONG RefCount(IUnknown* object);
 // Releases what must be the last reference and checks the module is free.
 void ReleaseLast(IUnknown* object, const char* name);
 
-// A controlling object for aggregation: counts its references, answers
-// IUnknown itself and everything else through `inner`.
-struct AggregatingOuter : IUnknown {
-  LONG refs = 1;
-  IUnknown* inner = nullptr;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!IsEqualIID(iid, IID_IUnknown)) return inner->QueryInterface(iid, out);
-    *out = this;
-    return AddRef(), S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-};
-
 // A compressed video type of `subtype`, with a VIDEOINFOHEADER2 when `info2`.
 CMediaType InputType(const GUID& subtype, bool info2, LONG width, LONG height,
                      REFERENCE_TIME avgTimePerFrame = 400000);
-BITMAPINFOHEADER* BitmapHeader(AM_MEDIA_TYPE& type);
+BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type);
 // The first type offered, or the first VIDEOINFOHEADER type of `subtype`.
 CMediaType Offered(IPin* pin, const GUID* subtype = nullptr);
+// A VIDEOINFOHEADER output type on a surface `surfaceWidth` pixels wide, as
+// renderers propose: the sample size that surface needs, the picture in rcTarget.
+CMediaType OnSurface(CMediaType type, LONG surfaceWidth, LONG width, LONG height);
 // Waits for `code`, up to a limit that only keeps a broken graph from hanging.
 bool WaitForEvent(IMediaEvent* events, long code, LONG_PTR* param1);
 
-struct SourceFrame {
-  std::vector<BYTE> data;
-  bool key = true;
-  bool media = true;  // false: a control sample (AM_STREAM_CONTROL)
-  bool preroll = false;
-  bool flushBefore = false;               // a flush and a new segment first, as a seek
-  const AM_MEDIA_TYPE* type = nullptr;  // attached to the sample
-};
-// The source's pin "Out" offers `type`; TestGraph::Run delivers its frames.
-struct SourceState {
-  CMediaType type;
+// A stream from an AVI file: its FourCC, size and frames (with key flags).
+struct Clip {
+  uint32_t fourcc = 0;
+  int32_t width = 0, height = 0;
   std::vector<SourceFrame> frames;
-  long bufferSize = 0;              // 0: the largest frame
-  std::vector<HRESULT> deliveries;  // of the last run
+  bool HasChroma() const { return fourcc != kFourCC_QZV3; }
+  CMediaType Type(bool info2 = false) const {
+    return InputType(FourCCSubtype(fourcc), info2, width, height);
+  }
 };
+// The first `count` frames of the file at `path`.
+Clip ReadClip(const std::string& path, size_t count = SIZE_MAX);
+// One of the golden clips (tests/golden/clips): 100x52, 8 frames, key frames 0 and 5.
+Clip GoldenClip(const char* name);
 
 struct ReceivedSample {
   std::vector<BYTE> bytes;
   long length;
   bool hasTime, syncPoint, discontinuity, ownAllocator;
   REFERENCE_TIME start, stop;
-  LONG width;       // of the pin's type when the sample came
-  CMediaType type;  // that type
+  CMediaType type;  // the pin's type when the sample came
 };
 // The sink's pin "In" records samples and counts the calls.
 struct SinkState {
@@ -91,7 +78,8 @@ struct SinkState {
 
 // The platform's memory allocator as a renderer's: buffers at least
 // `minimumSize` (a wider surface), and `type` attached to buffer `attachAt`.
-IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType* type);
+IMemAllocator* NewTestAllocator(long minimumSize = 0, int attachAt = -1,
+                                const CMediaType* type = nullptr);
 
 struct TestGraph {
   IFilterGraph2* graph = nullptr;
@@ -99,34 +87,36 @@ struct TestGraph {
   IMediaEvent* events = nullptr;
   IBaseFilter *filter = nullptr, *sourceFilter = nullptr, *sinkFilter = nullptr;
   IPin *in = nullptr, *out = nullptr, *sourcePin = nullptr, *sinkPin = nullptr;
-  SourceState* source = nullptr;
+  PushSource* source = nullptr;  // zdc-graph's: its frames 0.04 s apart
   SinkState* sink = nullptr;
 
-  TestGraph();  // g.in is null when the graph could not be made
+  TestGraph();  // in is null when the graph could not be made
   HRESULT ConnectInput(const CMediaType& type);
   HRESULT ConnectOutput(const AM_MEDIA_TYPE* type = nullptr);
-  // Runs the graph and delivers a segment, a sample per source frame (times
-  // 0.04 s apart, the first a discontinuity) and end of stream, stopping at
-  // the first failed delivery; then stops the graph, unless told not to. A
-  // frame may ask for a flush before it, preroll, or a type on its sample.
+  // Runs the graph until the source has sent its frames, then stops it
+  // unless told not to.
   void Run(bool stopAfter = true);
   ~TestGraph();  // every object must go
 };
+
+// Two committed buffers of 64 KiB, for samples sent from this thread.
+IMemAllocator* NewCommittedAllocator();
+// A sample of `allocator` holding `data`, from `start` for 0.04 s.
+IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
+                        REFERENCE_TIME start);
 
 // A key frame of exactly `bytes` (>= 32) bytes and no coefficients, which
 // Decode reports as `bytes` long, with `hundredths` as its quality.
 SourceFrame EmptyFrame(uint32_t bytes, uint16_t hundredths = 50);
 
-
-// The pictures `zdc decode --format` writes for the media frames: a
+// The pictures `zdc decode --format` writes for the clip's media frames: a
 // FrameDecoder as the filter drives it (one persistent picture, quality 0.5),
-// converted after every frame; `results` gets what Decode returned.
-std::vector<std::string> ReferencePictures(const std::vector<SourceFrame>& frames, uint32_t fourcc,
-                                           int32_t width, int32_t height, zdc::PixelFormat format,
-                                           bool denoise = false, bool displayMask = false,
-                                           std::vector<int32_t>* results = nullptr);
+// converted after every frame.
+std::vector<std::string> ReferencePictures(const Clip& clip,
+                                           zdc::PixelFormat format = zdc::PixelFormat::kYvu9);
 // Each sample's picture, packed as above from the layout of its own type.
 void CheckPictures(const char* name, const std::vector<ReceivedSample>& got,
                    const std::vector<std::string>& want, bool withChroma);
-// The window's client area as 24-bit RGB rows, top-down.
-std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height);
+// The window's client area, or its top left `width` x `height` when those
+// are set, redrawn, as 24-bit RGB rows top-down, also saved as a PNG picture.
+std::vector<uint8_t> SaveClient(HWND window, const char* path, int* width, int* height);

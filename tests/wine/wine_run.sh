@@ -4,30 +4,27 @@
 #   wine_run.sh win64|win32 PREFIX PROGRAM [ARGUMENTS...]
 # win64 programs run under wine64; win32 programs under the 32-bit loader of
 # Debian's wine32:i386, in a 32-bit prefix. Exits 77 (skipped) with one line
-# when that Wine is not installed. The prefix is made on first use and kept.
+# when that Wine is not installed or PROGRAM is not built. The prefix is made
+# on first use and kept. ZDC_XVFB=1 runs the program on a virtual display when
+# there is none (the filter's tests open windows).
 set -u
+if [ "${ZDC_XVFB:-}" = 1 ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  ZDC_XVFB=0 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$@"
+fi
 arch=$1 prefix=$2
 shift 2
 
-loader=""
 case $arch in
-  win64)
-    for candidate in wine64 /usr/lib/wine/wine64; do
-      if command -v "$candidate" >/dev/null 2>&1; then loader=$(command -v "$candidate"); break; fi
-    done
-    [ -n "$loader" ] || { echo "skipped: wine64 is not installed"; exit 77; }
-    ;;
+  win64) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) ;;
   win32)
-    if [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
-      loader=/usr/lib/wine/wine
-    else
-      echo "skipped: 32-bit Wine (wine32:i386) is not installed, the i686 build is not run"
-      exit 77
-    fi
+    loader=/usr/lib/wine/wine
+    [ -d /usr/lib/i386-linux-gnu/wine ] || loader=""  # the 32-bit half of wine32:i386
     export WINEARCH=win32
     ;;
   *) echo "unknown Windows target '$arch' (win64 or win32)"; exit 2 ;;
 esac
+[ -x "$loader" ] || { echo "skipped: Wine for $arch (wine64, or wine32:i386) is not installed"; exit 77; }
+[ -f "$1" ] || { echo "skipped: $1 is not built"; exit 77; }
 wineserver="$(dirname "$loader")/wineserver"
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
 
