@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 // then writes them again for a following 28 or 57, so a decoder that starts
 // at any key frame agrees.
 TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
-  enum Content { kMoving, kStill, kOneBlockPlus1, kOneBlockPlus4, kOneBlockWhite, kBlack, kWhite, kChecker };
+  enum Content { kMoving, kStill, kOneBlockPlus1, kOneBlockPlus4, kOneBlockWhite };
   struct Step {
     int quality;
     bool requestKey;
@@ -140,12 +140,6 @@ TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
       {"unchanged pictures and small changes", 0,
        {{50, false, kStill, 50, 0, -1}, {50, false, kStill, 50, 1, 0}, {50, false, kOneBlockPlus1, 50, 2, 0},
         {50, false, kOneBlockPlus4, 50, 3, 1}, {50, false, kOneBlockWhite, 50, 4, 1}}},
-      {"extremes at the lowest quality", 0,
-       {{0, false, kBlack, 0, 0, -1}, {0, false, kWhite, 0, 1, -1}, {0, false, kChecker, 0, 2, -1},
-        {0, false, kBlack, 0, 3, -1}}},
-      {"extremes at the top quality", 0,
-       {{100, false, kWhite, 100, 0, -1}, {100, false, kChecker, 100, 1, -1}, {100, false, kBlack, 100, 2, -1},
-        {100, false, kChecker, 100, 3, -1}}},
   };
   const int32_t width = 64, height = 48;
   for (CoefficientCoding coder : {CoefficientCoding::kHuffman, CoefficientCoding::kArithmetic}) {
@@ -167,7 +161,6 @@ TEST(EncoderSequences, KeyFramesQualitiesAndDeltaThreshold) {
             if (step.content == kOneBlockPlus1 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 1));
             if (step.content == kOneBlockPlus4 && inBlock) p = static_cast<uint8_t>(std::min(255, p + 4));
             if (step.content == kOneBlockWhite && inBlock) p = 255;
-            if (step.content >= kBlack) p = step.content == kBlack ? 0 : step.content == kWhite ? 255 : (x + y) % 2 * 255;
           }
         }
         encoder.SetQuality(step.quality);
