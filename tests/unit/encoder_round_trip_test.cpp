@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "block_quantizer.h"
 #include "encoder_test_pictures.h"
 #include "frame_encoder.h"
 #include "frame_layout.h"
@@ -197,56 +194,6 @@ TEST(EncoderEdges, FlatPicturesOfAnySizeComeBackExactly) {
     EncoderTestDecoder decoder(width, height, true);
     EncodeAndCheck(encoder, decoder, flat);
     EXPECT_TRUE(SamePicture(encoder.Reconstruction(), flat)) << width << "x" << height;
-  }
-}
-
-// Pictures whose planes do not match their size, or whose size and planes
-// are not the encoder's, are refused before anything is written.
-TEST(EncoderEdges, RefusesPicturesThatDoNotFit) {
-  FrameEncoder encoder(16, 8, EncoderOptions{});
-  Picture shortLuma = Picture::Create(16, 8, true), shortCr = shortLuma;
-  shortLuma.luma.pop_back();
-  shortCr.chroma[1].pop_back();
-  struct Case {
-    const char* name;
-    Picture picture;
-    bool wellFormed;
-  } const cases[] = {
-      {"empty", Picture{}, false},
-      {"no width", Picture::Create(0, 8, false), false},
-      {"no height", Picture::Create(16, 0, false), false},
-      {"luma cut short", shortLuma, false},
-      {"Cr cut short", shortCr, false},
-      {"narrower", Picture::Create(12, 8, true), true},
-      {"lower", Picture::Create(16, 4, true), true},
-      {"without chroma", Picture::Create(16, 8, false), true},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.picture.IsWellFormed(), c.wellFormed) << c.name;
-    EXPECT_THROW(encoder.EncodeFrame(c.picture), std::invalid_argument) << c.name;
-  }
-  EXPECT_NO_THROW(encoder.EncodeFrame(Picture::Create(16, 8, true)));
-}
-
-TEST(EncoderQuantizer, RoundsToNearestAndStaysWrapSafe) {
-  struct Case {
-    double coefficient;
-    uint16_t step;
-    int16_t expected;
-  } const cases[] = {
-      {0.0, 16, 0},    {7.9, 16, 0},      {8.0, 16, 1},      {-8.0, 16, -1},       {-7.9, 16, 0},
-      {1024.0, 8, 128}, {2040.0, 8, 255}, {100.4, 1, 100},   {100.5, 1, 101},      {-100.5, 1, -101},
-      {40000.0, 1, 32767}, {-40000.0, 1, -32767}, {1e6, 248, 132}, {-1e6, 248, -132}, {500.0, 0, 0},
-  };
-  for (const Case& c : cases) {
-    double coefficients[64] = {};
-    uint16_t steps[64];
-    std::fill(steps, steps + 64, uint16_t{1});
-    coefficients[5] = c.coefficient;
-    steps[5] = c.step;
-    int16_t quantized[64];
-    QuantizeBlock(coefficients, steps, quantized);
-    EXPECT_EQ(quantized[5], c.expected) << c.coefficient << " / " << c.step;
   }
 }
 
