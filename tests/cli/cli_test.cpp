@@ -272,6 +272,7 @@ TEST_F(Zdc, StatusesAndMessages) {
       {"frobnicate", 2, "usage: zdc"},
       {"info @good.avi @good.avi", 2, "usage: zdc"},
       {"decode @good.avi", 2, "usage: zdc"},
+      {"decode @good.avi -o", 2, "usage: zdc"},
       {"decode @good.avi -o @out --format bmp", 2, "usage: zdc"},
       {"decode @good.avi -o @out --quality 1.5", 2, "usage"},
       {"decode @good.avi -o @out --quality nan", 2, "usage"},
