@@ -195,11 +195,5 @@ TEST(ArithmeticDecoder, CorruptBlocksFailAndKeepTheOffset) {
   }
 }
 
-TEST(ArithmeticEncoder, WritesNoBytesForASectionWithoutBlocks) {
-  ArithmeticEncoder encoder;
-  encoder.BeginSection(true);
-  EXPECT_TRUE(encoder.Finish().empty());
-}
-
 }  // namespace
 }  // namespace zdc

@@ -1,12 +1,10 @@
-// The conversions of one 9x5 picture (two chroma samples across, one down,
-// so the last luma column and row repeat the last chroma ones) pinned to
-// hand-checked bytes: plane order and layout per format, replication at the
-// edges, bottom-up RGB, and grey for a picture without chroma. The RGB values
-// are BT.601 computed in floating point and rounded. Vector variants are
-// checked against the portable kernels by checkasm, not here.
+// What the golden decodes (every format, odd sizes) and checkasm (vector
+// variants against the portable kernels) leave open: bottom-up RGB is the
+// top-down picture with its rows reversed, and a picture without chroma gets
+// neutral chroma planes.
 #include <gtest/gtest.h>
 
-#include <string>
+#include <algorithm>
 #include <vector>
 
 #include "picture_convert.h"
@@ -38,77 +36,21 @@ Bytes Convert(PixelFormat format, bool withChroma, bool bottomUp = false) {
   return out;
 }
 
-Bytes Repeat(const Bytes& row, int times) {
-  Bytes bytes;
-  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), row.begin(), row.end());
-  return bytes;
-}
-
-struct PlanarCase {
-  const char* name;
-  bool withChroma;
-  Bytes chroma;  // every byte after the luma plane
-};
-
-TEST(ConvertTest, PlanarFormatsCopyLumaAndReplicateChroma) {
-  const Bytes u420 = Repeat({90, 90, 150, 150, 150}, 3), v420 = Repeat({170, 170, 100, 100, 100}, 3);
-  auto join = [](Bytes a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
-  const PlanarCase cases[] = {
-      {"yvu9", true, {170, 100, 90, 150}},
-      {"yvu9", false, {}},
-      {"yuv410p", true, join(Repeat({90, 150, 150}, 2), Repeat({170, 100, 100}, 2))},
-      {"yuv410p", false, Bytes(12, 128)},
-      {"i420", true, join(u420, v420)},
-      {"yv12", true, join(v420, u420)},
-      {"yv12", false, Bytes(30, 128)},
-      {"nv12", true, Repeat({90, 170, 90, 170, 150, 100, 150, 100, 150, 100}, 3)},
-  };
-  Bytes luma = Picture();
-  luma.resize(kWidth * kHeight);
-  for (const PlanarCase& c : cases) {
-    PixelFormat format;
-    ASSERT_TRUE(ParsePixelFormat(c.name, &format));
-    EXPECT_STREQ(PixelFormatName(format), c.name);
-    EXPECT_EQ(Convert(format, c.withChroma), join(luma, c.chroma)) << c.name << " chroma " << c.withChroma;
-  }
-  PixelFormat unused;
-  EXPECT_FALSE(ParsePixelFormat("rgb", &unused));
-}
-
-TEST(ConvertTest, Yuy2PairsLumaWithChromaAndRepeatsTheLastColumn) {
-  const Bytes out = Convert(PixelFormat::kYuy2, true);
-  ASSERT_EQ(out.size(), 5u * 20);
-  EXPECT_EQ(Bytes(out.begin(), out.begin() + 20),
-            Bytes({60, 90, 70, 170, 80, 90, 90, 170, 100, 150, 110, 100, 120, 150, 130, 100, 140, 150, 140, 100}));
-  EXPECT_EQ(Bytes(out.begin() + 80, out.end()),
-            Bytes({140, 90, 150, 170, 160, 90, 170, 170, 180, 150, 190, 100, 200, 150, 210, 100, 220, 150, 220, 100}));
-}
-
-TEST(ConvertTest, RgbIsBt601InBgrOrderTopDownOrBottomUp) {
-  struct Probe {
-    int x, y;
-    uint8_t b, g, r;
-  };
-  // (8, 4) lies past the last whole chroma block in both directions.
-  const std::vector<Probe> colour = {{0, 0, 0, 32, 118}, {3, 1, 33, 90, 176}, {4, 2, 189, 159, 100},
-                                     {5, 0, 154, 124, 65}, {8, 4, 255, 252, 193}};
-  const std::vector<Probe> grey = {{0, 0, 51, 51, 51}, {4, 2, 144, 144, 144}, {8, 4, 238, 238, 238}};
+TEST(ConvertTest, BottomUpRgbReversesTheRowsAndLumaOnlyChromaIsNeutral) {
   for (const PixelFormat format : {PixelFormat::kRgb24, PixelFormat::kRgb32}) {
-    const int bytesPerPixel = format == PixelFormat::kRgb32 ? 4 : 3;
-    for (const bool bottomUp : {false, true}) {
-      for (const bool withChroma : {true, false}) {
-        const Bytes out = Convert(format, withChroma, bottomUp);
-        ASSERT_EQ(out.size(), static_cast<size_t>(bytesPerPixel * kWidth * kHeight));
-        for (const Probe& p : withChroma ? colour : grey) {
-          const int row = bottomUp ? kHeight - 1 - p.y : p.y;
-          const uint8_t* pixel = &out[(row * kWidth + p.x) * bytesPerPixel];
-          const Bytes want = bytesPerPixel == 4 ? Bytes{p.b, p.g, p.r, 255} : Bytes{p.b, p.g, p.r};
-          EXPECT_EQ(Bytes(pixel, pixel + bytesPerPixel), want)
-              << PixelFormatName(format) << " pixel " << p.x << "," << p.y << (bottomUp ? " bottom-up" : "")
-              << (withChroma ? "" : " luma only");
-        }
+    for (const bool withChroma : {true, false}) {
+      const Bytes topDown = Convert(format, withChroma), bottomUp = Convert(format, withChroma, true);
+      const size_t row = topDown.size() / kHeight;
+      for (int y = 0; y < kHeight; ++y) {
+        EXPECT_TRUE(std::equal(topDown.begin() + y * row, topDown.begin() + (y + 1) * row, bottomUp.end() - (y + 1) * row))
+            << PixelFormatName(format) << (withChroma ? "" : " luma only") << " row " << y;
       }
     }
+  }
+  for (const PixelFormat format : {PixelFormat::kYuv410p, PixelFormat::kYv12}) {
+    const Bytes out = Convert(format, false);
+    EXPECT_TRUE(std::all_of(out.begin() + kWidth * kHeight, out.end(), [](uint8_t v) { return v == 128; }))
+        << PixelFormatName(format);
   }
 }
 

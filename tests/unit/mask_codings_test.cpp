@@ -1,6 +1,6 @@
 // Change-mask codings: worked examples of what the LZW and run-length decoders
-// accept beyond what the encoders write, long LZW round trips that fill and
-// clear the dictionary, and the choice of storage.
+// accept beyond what the encoders write, and long LZW round trips that fill
+// and clear the dictionary.
 #include "mask_codings.h"
 
 #include <gtest/gtest.h>
@@ -157,36 +157,6 @@ TEST(RunLengthMask, Examples) {
     DecodeRunLengthMask(View(c.sample), 0, c.size, mask.bytes.data(), 40000);
     EXPECT_EQ(mask.Written(c.expected.size()), c.expected);
     EXPECT_TRUE(mask.RestUntouched(c.expected.size()));
-  }
-}
-
-// Masks of many shapes and fills in every storage (each coding's round trip
-// runs in the encoder round trips and the mask fuzzer's replay).
-TEST(MaskStorageChoice, AutoTakesTheSmallest) {
-  struct Shape {
-    uint32_t wordsPerRow, blockRows;
-  } const shapes[] = {{1, 1}, {1, 60}, {2, 45}, {3, 1}, {3, 60}, {40, 50}};
-  std::mt19937 rng(20240611);
-  for (const Shape& shape : shapes) {
-    const size_t size = size_t{shape.wordsPerRow} * shape.blockRows * 4;
-    for (int fill = 0; fill < 8; ++fill) {
-      SCOPED_TRACE(testing::Message() << shape.wordsPerRow << "x" << shape.blockRows << " fill " << fill);
-      Bytes mask(size, 0);
-      for (size_t bit = 0; bit < 8 * size; ++bit) {
-        const bool set = fill == 1 || (fill == 2 && bit == 0) || (fill == 3 && bit == 8 * size - 1) ||
-                         (fill == 4 && bit % 97 == 31) || (fill == 5 && rng() % 50 == 0) ||
-                         (fill == 6 && rng() % 2) || (fill == 7 && (bit / 296) % 2);
-        if (set) mask[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-      }
-      // Auto storage takes the smallest; the empty mask codes small everywhere.
-      size_t smallest = SIZE_MAX;
-      for (MaskStorage s : {MaskStorage::kRaw, MaskStorage::kLzw, MaskStorage::kRunLength, MaskStorage::kFd}) {
-        const size_t bytes = StoreMask(mask, shape.wordsPerRow, shape.blockRows, s).data.size();
-        smallest = std::min(smallest, bytes);
-        EXPECT_TRUE(fill != 0 || size != 720 || s == MaskStorage::kRaw || bytes <= 240) << int(s);
-      }
-      EXPECT_EQ(StoreMask(mask, shape.wordsPerRow, shape.blockRows, MaskStorage::kAuto).data.size(), smallest);
-    }
   }
 }
 

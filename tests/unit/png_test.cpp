@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 
 #include "checksums.h"
 #include "media_error.h"
@@ -28,36 +29,27 @@ TEST(PngChecksumsTest, KnownValuesAndPieces) {
   EXPECT_EQ(zdc::Adler32(ones.data() + 7000, 93000, zdc::Adler32(ones.data(), 7000)), 0x149A302Cu);
 }
 
+// A picture large enough for many stored blocks and several IDAT chunks, in
+// rows padded past its width (small grey and RGB pictures: the CLI tests).
 TEST(PngWriterTest, StructureAndPixelsSurviveAnIndependentParser) {
-  const struct Case {
-    int width, height;
-    zdc::PngColor color;
-    size_t minBlocks;
-  } cases[] = {
-      {7, 3, zdc::PngColor::kGray, 1},
-      {1000, 700, zdc::PngColor::kRgb, 32}, // more than one IDAT chunk
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    const size_t channels = c.color == zdc::PngColor::kRgb ? 3 : 1;
-    const size_t stride = c.width * channels + 5;  // padded rows must not leak in
-    std::vector<uint8_t> pixels(stride * c.height, 0xEE);
-    std::vector<uint8_t> packed;
-    for (int y = 0; y < c.height; ++y) {
-      for (size_t x = 0; x < c.width * channels; ++x) {
-        pixels[y * stride + x] = static_cast<uint8_t>(x * 13 + y * 7);
-        packed.push_back(pixels[y * stride + x]);
-      }
+  const int width = 1000, height = 700;
+  const size_t stride = width * 3 + 5;  // padded rows must not leak in
+  std::vector<uint8_t> pixels(stride * height, 0xEE);
+  std::vector<uint8_t> packed;
+  for (int y = 0; y < height; ++y) {
+    for (size_t x = 0; x < width * 3; ++x) {
+      pixels[y * stride + x] = static_cast<uint8_t>(x * 13 + y * 7);
+      packed.push_back(pixels[y * stride + x]);
     }
-    const std::vector<uint8_t> file = zdc::EncodePng(c.width, c.height, c.color, pixels.data(), stride);
-    zdc_test::PngImage image;
-    ASSERT_EQ(zdc_test::InspectPng(file, &image), "");
-    EXPECT_EQ(image.width, static_cast<uint32_t>(c.width));
-    EXPECT_EQ(image.height, static_cast<uint32_t>(c.height));
-    EXPECT_EQ(image.colorType, static_cast<uint8_t>(c.color));
-    EXPECT_GE(image.storedBlocks, c.minBlocks);
-    EXPECT_EQ(image.pixels, packed);
   }
+  zdc_test::PngImage image;
+  ASSERT_EQ(zdc_test::InspectPng(zdc::EncodePng(width, height, zdc::PngColor::kRgb, pixels.data(), stride), &image), "");
+  EXPECT_EQ(image.width, static_cast<uint32_t>(width));
+  EXPECT_EQ(image.height, static_cast<uint32_t>(height));
+  EXPECT_EQ(image.colorType, static_cast<uint8_t>(zdc::PngColor::kRgb));
+  EXPECT_GE(image.storedBlocks, 32u);
+  EXPECT_GE(std::count(image.chunkTypes.begin(), image.chunkTypes.end(), "IDAT"), 2);
+  EXPECT_EQ(image.pixels, packed);
   zdc_test::MediaTempDir dir;
   const uint8_t grey = 7;
   EXPECT_ANY_THROW(zdc::WritePng(dir.File("missing/a.png"), 1, 1, zdc::PngColor::kGray, &grey, 1));
