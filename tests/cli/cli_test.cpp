@@ -162,13 +162,16 @@ TEST_F(Zdc, BatchOptionsKeepTheBytesOfOneThread) {
     if (i == 25) frame.clear();
     if (i == 28) frame[6] = 9;
   }));
-  // Luma masks cut to nothing right after a key frame: those frames read the
-  // mask bytes that frames before it left.
+  // Luma masks cut to nothing right after a key frame read the mask bytes
+  // that frames before it left; a key frame without chroma keeps their chroma.
   clips.push_back(Rewrite(clips[1], "short_mask.avi", 0, [](size_t i, Bytes& frame) {
     if (i == 19 || i == 20) {
       frame[24] = 1;
       frame[25] = 0;
     }
+  }));
+  clips.push_back(Rewrite(clips[1], "grey_key.avi", 0, [](size_t i, Bytes& frame) {
+    if (i == 18) std::fill_n(frame.begin() + 12, 4, 0);
   }));
   for (const std::string& clip : clips) {
     for (const std::string options : {"", "--denoise", "--display-mask", "--denoise --display-mask --quality 0.8",
