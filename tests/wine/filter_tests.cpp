@@ -34,24 +34,42 @@ struct AggregatingOuter : IUnknown {
 
 IUnknown* const kUntouched = reinterpret_cast<IUnknown*>(static_cast<uintptr_t>(0xdeadbeef));
 
+// Class objects, and objects made by their factories, for each interface.
+// A failed call leaves the pointer alone when nothing was made (class
+// objects; aggregates, refused before anything is made), else sets it to
+// null; whatever is alive keeps the module.
 void TestClassObjects() {
-  const struct { const CLSID* clsid; const IID* iid; HRESULT expected; } tests[] = {
-      {&CLSID_DecompressorFilter, &IID_IClassFactory, S_OK},
-      {&CLSID_DecompressorPropertyPage, &IID_IUnknown, S_OK},
-      {&CLSID_DecompressorPropertyPage, &IID_IPropertyPage, E_NOINTERFACE},
-      {&CLSID_DecompressorFilter, &IID_IBaseFilter, E_NOINTERFACE},
-      {&CLSID_NULL, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
-      {&IID_IDecompressorSettings, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
-      {&CLSID_NULL, &IID_IPersist, E_NOINTERFACE},  // the interface is looked at first
+  enum Way { kClassObject, kCreate, kAggregate };
+  const CLSID &filter = CLSID_DecompressorFilter, &page = CLSID_DecompressorPropertyPage;
+  const struct { Way way; const CLSID* clsid; const IID* iid; HRESULT expected; } tests[] = {
+      {kClassObject, &filter, &IID_IClassFactory, S_OK},
+      {kClassObject, &page, &IID_IUnknown, S_OK},
+      {kClassObject, &page, &IID_IPropertyPage, E_NOINTERFACE},
+      {kClassObject, &filter, &IID_IBaseFilter, E_NOINTERFACE},
+      {kClassObject, &CLSID_NULL, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+      {kClassObject, &IID_IDecompressorSettings, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
+      {kClassObject, &CLSID_NULL, &IID_IPersist, E_NOINTERFACE},  // the interface comes first
+      {kCreate, &page, &IID_IPropertyPage, S_OK},
+      {kCreate, &page, &IID_IBaseFilter, E_NOINTERFACE},
+      {kAggregate, &page, &IID_IPropertyPage, E_NOINTERFACE},
+      {kCreate, &filter, &IID_IBaseFilter, S_OK},
+      {kCreate, &filter, &IID_IPropertyPage, E_NOINTERFACE},
+      {kAggregate, &filter, &IID_IDecompressorSettings, E_NOINTERFACE},
   };
   for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
+    const auto& t = tests[i];
+    AggregatingOuter outer;
     IUnknown* out = kUntouched;
-    HRESULT hr = GetDecompressorClassObject(*tests[i].clsid, *tests[i].iid, (void**)&out);
-    // A factory alive keeps the module.
+    HRESULT hr = t.way == kClassObject
+                     ? GetDecompressorClassObject(*t.clsid, *t.iid, (void**)&out)
+                     : CreateObject(*t.clsid, t.way == kAggregate ? &outer : nullptr, *t.iid,
+                                    (void**)&out);
     const HRESULT alive = SUCCEEDED(hr) ? ModuleCanUnloadNow() : S_FALSE;
-    ok(hr == tests[i].expected && (SUCCEEDED(hr) || out == kUntouched) && alive == S_FALSE,
-       "Test %zu: got hr %#lx, %p, DllCanUnloadNow hr %#lx.\n", i, hr, out, alive);
-    if (SUCCEEDED(hr)) ReleaseLast(out, "factory");
+    ok(hr == t.expected && outer.refs == 1 && alive == S_FALSE &&
+           (SUCCEEDED(hr) || out == (t.way == kCreate ? nullptr : kUntouched)),
+       "Test %zu: got hr %#lx, %p, %ld outer references, DllCanUnloadNow hr %#lx.\n", i, hr, out,
+       outer.refs, alive);
+    if (SUCCEEDED(hr)) ReleaseLast(out, "object");
   }
 
   IClassFactory* factory = nullptr;
@@ -69,27 +87,8 @@ void TestClassObjects() {
   ReleaseLast(factory, "unlocked factory");
 }
 
-void TestCreation() {
+void TestAggregation() {
   const CLSID &filter = CLSID_DecompressorFilter, &page = CLSID_DecompressorPropertyPage;
-  const struct { const CLSID* clsid; bool aggregated; const IID* iid; HRESULT expected; }
-      tests[] = {
-      {&page, false, &IID_IPropertyPage, S_OK},   {&page, false, &IID_IBaseFilter, E_NOINTERFACE},
-      {&page, true, &IID_IPropertyPage, E_NOINTERFACE}, {&filter, false, &IID_IBaseFilter, S_OK},
-      {&filter, false, &IID_IPropertyPage, E_NOINTERFACE},
-      {&filter, true, &IID_IDecompressorSettings, E_NOINTERFACE},
-  };
-  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
-    AggregatingOuter outer;
-    IUnknown* out = kUntouched;
-    HRESULT hr = CreateObject(*tests[i].clsid, tests[i].aggregated ? &outer : nullptr,
-                              *tests[i].iid, (void**)&out);
-    // An aggregate is refused before anything is made; else made and destroyed.
-    ok(hr == tests[i].expected && outer.refs == 1 &&
-           (SUCCEEDED(hr) || out == (tests[i].aggregated ? kUntouched : nullptr)),
-       "Test %zu: got hr %#lx, %p, %ld outer references.\n", i, hr, out, outer.refs);
-    if (SUCCEEDED(hr)) ReleaseLast(out, "object");
-  }
-
   // Aggregated, the inner IUnknown is the object's own; every other
   // interface delegates to the outer object.
   const IID* iids[] = {&IID_IBaseFilter, &IID_IPropertyPage};
@@ -185,7 +184,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   CoInitialize(nullptr);
   TestClassObjects();
-  TestCreation();
+  TestAggregation();
   TestInterfaces();
   TestPins();
   if (TestGraph().in) {  // else the graph tests cannot run
