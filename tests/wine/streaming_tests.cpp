@@ -90,79 +90,36 @@ void TestStreams() {
   }
 }
 
-// The input pin's calls from this thread, with the filter and the sink paused
-// or stopped directly. (Samples, new segments and ends of stream passed on
-// while running show in every stream above.)
-void TestPinCalls() {
-  TestGraph g;
-  g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
-  g.ConnectOutput();
-  IMemInputPin* input = nullptr;
-  g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-  IMemAllocator* allocator = NewCommittedAllocator();
-  IMediaSample* sample = NewSample(allocator, EmptyFrame(1000).data, 800000);
-
-  SinkState& sink = *g.sink;
-  LONG none = 0;
-  auto receive = [&] { return input->Receive(sample); };
-  auto endOfStream = [&] { return g.in->EndOfStream(); };
-  auto flush = [&] { return g.in->BeginFlush(); };
-  // Each call, its result, and the count downstream after it.
-  const struct { std::function<HRESULT()> call; HRESULT expected; LONG& counter; LONG n; }
-      tests[] = {
-          {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
-          {endOfStream, VFW_E_WRONG_STATE, sink.endOfStreams, 0},
-          {[&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, none, 0},
-          {[&] { return input->Receive(nullptr); }, E_POINTER, none, 0},
-          {flush, S_OK, sink.flushes, 1},
-          {receive, S_FALSE, none, 0},  // flushing
-          {[&] { return g.in->EndFlush(); }, S_OK, none, 0},
-          {receive, S_OK, none, 0},
-          {[&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, none, 0},
-          {receive, VFW_E_WRONG_STATE, none, 0},
-          {[&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK,
-           none, 0},
-          {receive, VFW_E_NOT_CONNECTED, none, 0},  // no output
-          {flush, VFW_E_NOT_CONNECTED, sink.flushes, 1},
-      };
-  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
-    HRESULT hr = tests[i].call();
-    ok(hr == tests[i].expected && tests[i].counter == tests[i].n,
-       "Call %zu: got hr %#lx, count %ld.\n", i, hr, tests[i].counter);
-  }
-  ok(sink.samples.size() == 1, "Got %zu samples; one was taken.\n", sink.samples.size());
-  sample->Release();
-  allocator->Decommit();
-  ULONG left = allocator->Release();
-  ok(!left, "Got %lu references to the allocator.\n", left);
-  input->Release();
-}
-
-// A flush in the middle of a chain (what a seek does): delta frames are
-// dropped until the next key frame, which decodes as from the start. Preroll
-// frames are decoded and not delivered. An input type on a sample is taken
-// when it keeps the picture's size; a larger one is refused. The samples come
-// from this thread into the decompressor, paused with the sink.
-void TestFlushPrerollAndInputTypes() {
+// The input pin's calls from this thread into the decompressor, paused or
+// stopped directly with the sink. First chains of the clip's frames: a flush
+// in the middle of one (what a seek does) drops delta frames until the next
+// key frame, which decodes as from the start; preroll frames are decoded and
+// not delivered; an input type on a sample is taken when it keeps the
+// picture's size, a larger one is refused. Then single calls with their exact
+// results and what reaches downstream. (Samples, new segments and ends of
+// stream passed on while running show in every stream above.)
+void TestInputPin() {
   const Clip clip = GoldenClip("huffman_raw");  // QZV2, key frames 0 and 5
   const std::vector<std::string> all = ReferencePictures(clip);
   const CMediaType same = InputType(MEDIASUBTYPE_QZV4, false, clip.width, clip.height);
   const CMediaType larger = InputType(MEDIASUBTYPE_QZV2, false, clip.width * 2, clip.height);
-  const size_t none = SIZE_MAX;
+  const size_t never = SIZE_MAX;
   const struct { const char* name; size_t flushAt, prerollAt; const CMediaType* typeAt3;
-                 std::vector<int> shown; HRESULT last; } tests[] = {
-      {"Flush", 2, none, nullptr, {0, 1, 5, 6, 7}, S_OK},
-      {"Preroll", none, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}, S_OK},
-      {"Same-size input type", none, none, &same, {0, 1, 2, 3, 4, 5, 6, 7}, S_OK},
-      {"Larger input type", none, none, &larger, {0, 1, 2}, VFW_E_INVALIDMEDIATYPE},
+                 std::vector<int> shown; HRESULT last; } chains[] = {
+      {"Flush", 2, never, nullptr, {0, 1, 5, 6, 7}, S_OK},
+      {"Preroll", never, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Same-size input type", never, never, &same, {0, 1, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Larger input type", never, never, &larger, {0, 1, 2}, VFW_E_INVALIDMEDIATYPE},
   };
-  for (const auto& t : tests) {
-    TestGraph g;
-    g.ConnectInput(clip.Type());
-    g.ConnectOutput();
-    IMemInputPin* input = nullptr;
-    g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-    IMemAllocator* allocator = NewCommittedAllocator();
+  TestGraph g;
+  g.ConnectInput(clip.Type());
+  g.ConnectOutput();
+  IMemInputPin* input = nullptr;
+  g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
+  IMemAllocator* allocator = NewCommittedAllocator();
+  SinkState& sink = *g.sink;
+  for (const auto& t : chains) {
+    sink.samples.clear();
     g.sinkFilter->Pause();
     g.filter->Pause();
     HRESULT hr = S_OK;
@@ -179,12 +136,45 @@ void TestFlushPrerollAndInputTypes() {
     g.sinkFilter->Stop();
     std::vector<std::string> want;
     for (int n : t.shown) want.push_back(all[n]);
-    CheckPictures(t.name, g.sink->samples, want, true);
+    CheckPictures(t.name, sink.samples, want, true);
     ok(hr == t.last, "%s: the last sample got hr %#lx.\n", t.name, hr);
-    allocator->Decommit();
-    allocator->Release();
-    input->Release();
   }
+
+  sink.samples.clear();
+  sink.flushes = 0;
+  IMediaSample* sample = NewSample(allocator, EmptyFrame(1000).data, 800000);
+  LONG none = 0;
+  auto receive = [&] { return input->Receive(sample); };
+  auto flush = [&] { return g.in->BeginFlush(); };
+  // Each call, its result, and the count downstream after it.
+  const struct { std::function<HRESULT()> call; HRESULT expected; LONG& counter; LONG n; }
+      calls[] = {
+          {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
+          {[&] { return g.in->EndOfStream(); }, VFW_E_WRONG_STATE, sink.endOfStreams, 0},
+          {[&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, none, 0},
+          {[&] { return input->Receive(nullptr); }, E_POINTER, none, 0},
+          {flush, S_OK, sink.flushes, 1},
+          {receive, S_FALSE, none, 0},  // flushing
+          {[&] { return g.in->EndFlush(); }, S_OK, none, 0},
+          {receive, S_OK, none, 0},
+          {[&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, none, 0},
+          {receive, VFW_E_WRONG_STATE, none, 0},
+          {[&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK,
+           none, 0},
+          {receive, VFW_E_NOT_CONNECTED, none, 0},  // no output
+          {flush, VFW_E_NOT_CONNECTED, sink.flushes, 1},
+      };
+  for (size_t i = 0; i < ARRAYSIZE(calls); ++i) {
+    HRESULT hr = calls[i].call();
+    ok(hr == calls[i].expected && calls[i].counter == calls[i].n,
+       "Call %zu: got hr %#lx, count %ld.\n", i, hr, calls[i].counter);
+  }
+  ok(sink.samples.size() == 1, "Got %zu samples; one was taken.\n", sink.samples.size());
+  sample->Release();
+  allocator->Decommit();
+  ULONG left = allocator->Release();
+  ok(!left, "Got %lu references to the allocator.\n", left);
+  input->Release();
 }
 
 // Downstream attaches a new type to the fifth output sample: a wider surface
@@ -229,7 +219,6 @@ void TestFormatChanges() {
 
 void TestStreaming() {
   TestStreams();
-  TestPinCalls();
-  TestFlushPrerollAndInputTypes();
+  TestInputPin();
   TestFormatChanges();
 }
