@@ -1,7 +1,7 @@
 // The decompressor's tests under Windows or Wine, loading ZDC.dll at run time:
 //   zdc_filter_tests [ZDC.dll]
 // This file: the module as a COM server (class objects, factories, creation,
-// aggregation, server locks) and the filter object (interfaces, pins).
+// aggregation) and the filter object (interfaces, pins).
 #include "test_filters.h"
 
 #include <ocidl.h>
@@ -71,20 +71,6 @@ void TestClassObjects() {
        outer.refs, alive);
     if (SUCCEEDED(hr)) ReleaseLast(out, "object");
   }
-
-  IClassFactory* factory = nullptr;
-  GetDecompressorClassObject(CLSID_DecompressorPropertyPage, IID_IClassFactory, (void**)&factory);
-  HRESULT hr = factory->CreateInstance(nullptr, IID_IPropertyPage, nullptr);
-  // Server locks belong to the module: the other class's factory takes them off.
-  factory->LockServer(TRUE);
-  factory->LockServer(TRUE);
-  factory->Release();
-  const HRESULT locked = ModuleCanUnloadNow();
-  ok(hr == E_POINTER && locked == S_FALSE, "Got hr %#lx, locked %#lx.\n", hr, locked);
-  GetDecompressorClassObject(CLSID_DecompressorFilter, IID_IClassFactory, (void**)&factory);
-  factory->LockServer(FALSE);
-  factory->LockServer(FALSE);
-  ReleaseLast(factory, "unlocked factory");
 }
 
 void TestAggregation() {
