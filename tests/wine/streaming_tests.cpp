@@ -112,7 +112,10 @@ void TestInputPin() {
   g.ConnectOutput();
   IMemInputPin* input = nullptr;
   g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-  IMemAllocator* allocator = NewCommittedAllocator();
+  IMemAllocator* allocator = NewTestAllocator();  // two buffers of 64 KiB for the samples
+  ALLOCATOR_PROPERTIES props = {2, 1 << 16, 1, 0}, actual;
+  allocator->SetProperties(&props, &actual);
+  allocator->Commit();
   SinkState& sink = *g.sink;
   for (const auto& t : chains) {
     sink.samples.clear();
