@@ -10,7 +10,6 @@
 #include <olectl.h>
 
 #include <cmath>
-#include <cwchar>
 #include <string>
 
 #include "check.h"
