@@ -18,12 +18,13 @@
 
 namespace {
 
-// Each stream through a graph whose sink holds the last sample of three
-// buffers, as a renderer's flipping chain, run twice (the second run starts
-// the decoder again): what the decoder and the conversion library make of
-// the frames, in the decoder's layout or on a renderer's wider surface.
-// Damaged frames are delivered; a control sample (the fourth) passes
-// through untouched.
+// Each stream through a graph whose sink asks for three aligned buffers and
+// holds the last sample, as a renderer's flipping chain: what the decoder
+// and the conversion library make of the frames on a renderer's wider
+// surface, in the decoder's layout or a converted one. The buffers are as
+// many as asked, as aligned and as large as the surface. Damaged frames are
+// delivered; a control sample (the fourth) passes through untouched. (The
+// decoder starting again after a stop shows in TestInputPin's chains.)
 void TestStreams() {
   const GUID *own = nullptr, *nv12 = &MEDIASUBTYPE_NV12, *yv12 = &MEDIASUBTYPE_YV12,
              *iyuv = &MEDIASUBTYPE_IYUV, *yuy2 = &MEDIASUBTYPE_YUY2, *rgb32 = &MEDIASUBTYPE_RGB32,
@@ -44,128 +45,80 @@ void TestStreams() {
     const SourceFrame controlSample = {std::vector<BYTE>(300, 0x77), true, false, /*media=*/false};
     clip.frames.insert(clip.frames.begin() + control, controlSample);
     g.source->frames = clip.frames;
-    g.sink->requirements = {3, 0, 1, 0};
+    g.sink->requirements = {3, 0, 16, 0};
     g.sink->hold = 1;
     g.ConnectInput(clip.Type(t.info2));
     // As a renderer proposes it: a wider surface, RGB top-down.
     CMediaType type = OnSurface(Offered(g.out, t.output), clip.width + 28, clip.width, clip.height);
     if (BitmapHeader(type)->biCompression == BI_RGB) BitmapHeader(type)->biHeight *= -1;
-    HRESULT hr = g.ConnectOutput(t.output ? &type : nullptr);
+    HRESULT hr = g.ConnectOutput(&type);
     const zdc::PixelFormat format =
         t.output ? FindOutputFormat(*t.output)->pixels : zdc::PixelFormat::kYvu9;
     const std::vector<std::string> want = ReferencePictures(clip, format);
-    ok(hr == S_OK && g.sink->notified.cBuffers == 3, "%s: got hr %#lx, %ld buffers.\n", name, hr,
-       g.sink->notified.cBuffers);
-    for (int run = 0; run < 2; ++run) {
-      g.sink->samples.clear();
-      g.sink->segments = g.sink->endOfStreams = 0;
-      g.Run();
-      std::vector<ReceivedSample> got = g.sink->samples;
-      for (size_t s = 0; s < got.size(); ++s)
-        ok(got[s].hasTime && got[s].start == 400000 * LONGLONG(s) &&
-               got[s].stop == got[s].start + 400000 && got[s].syncPoint &&
-               got[s].discontinuity == !s && got[s].ownAllocator == (s != control),
-           "%s, sample %zu: got time %d %lld-%lld, flags %d %d %d.\n", name, s, got[s].hasTime,
-           got[s].start, got[s].stop, got[s].syncPoint, got[s].discontinuity,
-           got[s].ownAllocator);
-      if (control < got.size()) {
-        const std::vector<BYTE>& sent = clip.frames[control].data;
-        ok(got[control].length == 300 &&
-               std::equal(sent.begin(), sent.end(), got[control].bytes.begin()),
-           "%s: the control sample has %ld bytes.\n", name, got[control].length);
-        got.erase(got.begin() + control);
-      }
-      CheckPictures(name, got, want, clip.HasChroma());
-      const std::vector<HRESULT>& deliveries = g.source->deliveries;
-      const auto delivered = std::count(deliveries.begin(), deliveries.end(), S_OK);
-      ok(g.sink->endOfStreams == 1 && g.sink->segments == 1 &&
-             delivered == long(clip.frames.size()),
-         "%s: got %ld ends of stream, %ld segments, %d deliveries.\n", name,
-         g.sink->endOfStreams, g.sink->segments, int(delivered));
+    const ALLOCATOR_PROPERTIES& props = g.sink->notified;
+    ok(hr == S_OK && props.cBuffers == 3 && props.cbAlign == 16 &&
+           props.cbBuffer == long(type.lSampleSize),
+       "%s: got hr %#lx, %ld buffers of %ld bytes aligned to %ld.\n", name, hr, props.cBuffers,
+       props.cbBuffer, props.cbAlign);
+    g.Run();
+    std::vector<ReceivedSample> got = g.sink->samples;
+    for (size_t s = 0; s < got.size(); ++s)
+      ok(got[s].hasTime && got[s].start == 400000 * LONGLONG(s) &&
+             got[s].stop == got[s].start + 400000 && got[s].syncPoint &&
+             got[s].discontinuity == !s && got[s].ownAllocator == (s != control),
+         "%s, sample %zu: got time %d %lld-%lld, flags %d %d %d.\n", name, s, got[s].hasTime,
+         got[s].start, got[s].stop, got[s].syncPoint, got[s].discontinuity,
+         got[s].ownAllocator);
+    if (control < got.size()) {
+      const std::vector<BYTE>& sent = clip.frames[control].data;
+      ok(got[control].length == 300 &&
+             std::equal(sent.begin(), sent.end(), got[control].bytes.begin()),
+         "%s: the control sample has %ld bytes.\n", name, got[control].length);
+      got.erase(got.begin() + control);
     }
+    CheckPictures(name, got, want, clip.HasChroma());
+    const std::vector<HRESULT>& deliveries = g.source->deliveries;
+    const auto delivered = std::count(deliveries.begin(), deliveries.end(), S_OK);
+    ok(g.sink->endOfStreams == 1 && g.sink->segments == 1 &&
+           delivered == long(clip.frames.size()),
+       "%s: got %ld ends of stream, %ld segments, %d deliveries.\n", name,
+       g.sink->endOfStreams, g.sink->segments, int(delivered));
   }
 }
 
-// The input pin's calls from this thread, with the filter and the sink paused
-// or stopped directly.
-void TestPinCalls() {
-  TestGraph g;
-  g.ConnectInput(InputType(MEDIASUBTYPE_QZV2, false, 64, 48));
-  g.ConnectOutput();
-  IMemInputPin* input = nullptr;
-  g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-  IMemAllocator* allocator = NewCommittedAllocator();
-  IMediaSample* sample = NewSample(allocator, EmptyFrame(1000).data, 800000);
-
-  SinkState& sink = *g.sink;
-  LONG none = 0;
-  auto receive = [&] { return input->Receive(sample); };
-  auto endOfStream = [&] { return g.in->EndOfStream(); };
-  auto flush = [&] { return g.in->BeginFlush(); };
-  // Each call, its result, and the count downstream after it.
-  const struct { std::function<HRESULT()> call; HRESULT expected; LONG& counter; LONG n; }
-      tests[] = {
-          {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
-          {endOfStream, VFW_E_WRONG_STATE, sink.endOfStreams, 0},
-          {[&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, none, 0},
-          {receive, S_OK, none, 0},
-          {[&] { return input->Receive(nullptr); }, E_POINTER, none, 0},
-          {flush, S_OK, sink.flushes, 1},
-          {receive, S_FALSE, none, 0},  // flushing
-          {[&] { return g.in->EndFlush(); }, S_OK, none, 0},
-          {receive, S_OK, none, 0},
-          {[&] { return g.in->NewSegment(0, 10000000, 1.0); }, S_OK, sink.segments, 1},
-          {endOfStream, S_OK, sink.endOfStreams, 1},
-          {[&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, none, 0},
-          {receive, VFW_E_WRONG_STATE, none, 0},
-          {[&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK,
-           none, 0},
-          {receive, VFW_E_NOT_CONNECTED, none, 0},  // no output
-          {flush, VFW_E_NOT_CONNECTED, sink.flushes, 1},
-      };
-  for (size_t i = 0; i < ARRAYSIZE(tests); ++i) {
-    HRESULT hr = tests[i].call();
-    ok(hr == tests[i].expected && tests[i].counter == tests[i].n,
-       "Call %zu: got hr %#lx, count %ld.\n", i, hr, tests[i].counter);
-  }
-  // The two samples taken went downstream, the second one after the end of
-  // the flush went there too.
-  const std::vector<ReceivedSample>& got = sink.samples;
-  ok(got.size() == 2 && got[1].start == 800000 && got[1].stop == 1200000,
-     "Got %zu samples, times %lld-%lld.\n", got.size(), got.empty() ? 0 : got.back().start,
-     got.empty() ? 0 : got.back().stop);
-  sample->Release();
-  allocator->Decommit();
-  ULONG left = allocator->Release();
-  ok(!left, "Got %lu references to the allocator.\n", left);
-  input->Release();
-}
-
-// A flush in the middle of a chain (what a seek does): delta frames are
-// dropped until the next key frame, which decodes as from the start. Preroll
-// frames are decoded and not delivered. An input type on a sample is taken
-// when it keeps the picture's size; a larger one is refused. The samples come
-// from this thread into the decompressor, paused with the sink.
-void TestFlushPrerollAndInputTypes() {
+// The input pin's calls from this thread into the decompressor, paused or
+// stopped directly with the sink. First chains of the clip's frames: a flush
+// in the middle of one (what a seek does) drops delta frames until the next
+// key frame, which decodes as from the start; preroll frames are decoded and
+// not delivered; an input type on a sample is taken when it keeps the
+// picture's size, a larger one is refused. Then single calls with their exact
+// results and what reaches downstream. (Samples, new segments and ends of
+// stream passed on while running show in every stream above.)
+void TestInputPin() {
   const Clip clip = GoldenClip("huffman_raw");  // QZV2, key frames 0 and 5
   const std::vector<std::string> all = ReferencePictures(clip);
   const CMediaType same = InputType(MEDIASUBTYPE_QZV4, false, clip.width, clip.height);
   const CMediaType larger = InputType(MEDIASUBTYPE_QZV2, false, clip.width * 2, clip.height);
-  const size_t none = SIZE_MAX;
+  const size_t never = SIZE_MAX;
   const struct { const char* name; size_t flushAt, prerollAt; const CMediaType* typeAt3;
-                 std::vector<int> shown; HRESULT last; } tests[] = {
-      {"Flush", 2, none, nullptr, {0, 1, 5, 6, 7}, S_OK},
-      {"Preroll", none, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}, S_OK},
-      {"Same-size input type", none, none, &same, {0, 1, 2, 3, 4, 5, 6, 7}, S_OK},
-      {"Larger input type", none, none, &larger, {0, 1, 2}, VFW_E_INVALIDMEDIATYPE},
+                 std::vector<int> shown; HRESULT last; } chains[] = {
+      {"Flush", 2, never, nullptr, {0, 1, 5, 6, 7}, S_OK},
+      {"Preroll", never, 1, nullptr, {0, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Same-size input type", never, never, &same, {0, 1, 2, 3, 4, 5, 6, 7}, S_OK},
+      {"Larger input type", never, never, &larger, {0, 1, 2}, VFW_E_INVALIDMEDIATYPE},
   };
-  for (const auto& t : tests) {
-    TestGraph g;
-    g.ConnectInput(clip.Type());
-    g.ConnectOutput();
-    IMemInputPin* input = nullptr;
-    g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
-    IMemAllocator* allocator = NewCommittedAllocator();
+  TestGraph g;
+  g.ConnectInput(clip.Type());
+  g.ConnectOutput();
+  IMemInputPin* input = nullptr;
+  g.in->QueryInterface(IID_IMemInputPin, (void**)&input);
+  IMemAllocator* allocator = NewTestAllocator();  // two buffers of 64 KiB for the samples
+  ALLOCATOR_PROPERTIES props = {2, 1 << 16, 1, 0}, actual;
+  allocator->SetProperties(&props, &actual);
+  allocator->Commit();
+  SinkState& sink = *g.sink;
+  for (const auto& t : chains) {
+    sink.samples.clear();
     g.sinkFilter->Pause();
     g.filter->Pause();
     HRESULT hr = S_OK;
@@ -182,12 +135,45 @@ void TestFlushPrerollAndInputTypes() {
     g.sinkFilter->Stop();
     std::vector<std::string> want;
     for (int n : t.shown) want.push_back(all[n]);
-    CheckPictures(t.name, g.sink->samples, want, true);
+    CheckPictures(t.name, sink.samples, want, true);
     ok(hr == t.last, "%s: the last sample got hr %#lx.\n", t.name, hr);
-    allocator->Decommit();
-    allocator->Release();
-    input->Release();
   }
+
+  sink.samples.clear();
+  sink.flushes = 0;
+  IMediaSample* sample = NewSample(allocator, EmptyFrame(1000).data, 800000);
+  LONG none = 0;
+  auto receive = [&] { return input->Receive(sample); };
+  auto flush = [&] { return g.in->BeginFlush(); };
+  // Each call, its result, and the count downstream after it.
+  const struct { std::function<HRESULT()> call; HRESULT expected; LONG& counter; LONG n; }
+      calls[] = {
+          {receive, VFW_E_WRONG_STATE, none, 0},  // stopped
+          {[&] { return g.in->EndOfStream(); }, VFW_E_WRONG_STATE, sink.endOfStreams, 0},
+          {[&] { return g.sinkFilter->Pause(), g.filter->Pause(); }, S_OK, none, 0},
+          {[&] { return input->Receive(nullptr); }, E_POINTER, none, 0},
+          {flush, S_OK, sink.flushes, 1},
+          {receive, S_FALSE, none, 0},  // flushing
+          {[&] { return g.in->EndFlush(); }, S_OK, none, 0},
+          {receive, S_OK, none, 0},
+          {[&] { return g.sinkFilter->Stop(), g.filter->Stop(); }, S_OK, none, 0},
+          {receive, VFW_E_WRONG_STATE, none, 0},
+          {[&] { return g.graph->Disconnect(g.out), g.graph->Disconnect(g.sinkPin); }, S_OK,
+           none, 0},
+          {receive, VFW_E_NOT_CONNECTED, none, 0},  // no output
+          {flush, VFW_E_NOT_CONNECTED, sink.flushes, 1},
+      };
+  for (size_t i = 0; i < ARRAYSIZE(calls); ++i) {
+    HRESULT hr = calls[i].call();
+    ok(hr == calls[i].expected && calls[i].counter == calls[i].n,
+       "Call %zu: got hr %#lx, count %ld.\n", i, hr, calls[i].counter);
+  }
+  ok(sink.samples.size() == 1, "Got %zu samples; one was taken.\n", sink.samples.size());
+  sample->Release();
+  allocator->Decommit();
+  ULONG left = allocator->Release();
+  ok(!left, "Got %lu references to the allocator.\n", left);
+  input->Release();
 }
 
 // Downstream attaches a new type to the fifth output sample: a wider surface
@@ -232,7 +218,6 @@ void TestFormatChanges() {
 
 void TestStreaming() {
   TestStreams();
-  TestPinCalls();
-  TestFlushPrerollAndInputTypes();
+  TestInputPin();
   TestFormatChanges();
 }

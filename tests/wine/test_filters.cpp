@@ -249,14 +249,6 @@ IMemAllocator* NewTestAllocator(long minimumSize, int attachAt, const CMediaType
   return allocator;
 }
 
-IMemAllocator* NewCommittedAllocator() {
-  IMemAllocator* allocator = NewTestAllocator();
-  ALLOCATOR_PROPERTIES props = {2, 1 << 16, 1, 0}, actual;
-  allocator->SetProperties(&props, &actual);
-  allocator->Commit();
-  return allocator;
-}
-
 IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
                         REFERENCE_TIME start) {
   IMediaSample* sample = nullptr;

@@ -99,8 +99,6 @@ struct TestGraph {
   ~TestGraph();  // every object must go
 };
 
-// Two committed buffers of 64 KiB, for samples sent from this thread.
-IMemAllocator* NewCommittedAllocator();
 // A sample of `allocator` holding `data`, from `start` for 0.04 s.
 IMediaSample* NewSample(IMemAllocator* allocator, const std::vector<BYTE>& data,
                         REFERENCE_TIME start);
