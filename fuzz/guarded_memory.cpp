@@ -21,10 +21,10 @@ Input::Input(const uint8_t* data, size_t size, Flush flush) : size_(size) {
     std::abort();
   }
   mapping_ = static_cast<uint8_t*>(mapping);
-  mprotect(mapping_, page, PROT_NONE);
-  mprotect(mapping_ + (dataPages + 1) * page, page, PROT_NONE);
   data_ = flush == kFlushStart ? mapping_ + page : mapping_ + (dataPages + 1) * page - size;
-  if (data && size) std::memcpy(data_, data, size);
+  if (size) std::memcpy(data_, data, size);
+  mprotect(mapping_, mappingSize_, PROT_NONE);
+  mprotect(mapping_ + page, dataPages * page, PROT_READ);
 }
 
 Input::~Input() { munmap(mapping_, mappingSize_); }

@@ -11,19 +11,18 @@
 
 namespace zdc::guarded {
 
-// A copy of some bytes flush against an inaccessible page (after them, or
-// before them with kFlushStart), so that reading even one byte beyond that
-// end faults.
+// A read-only copy of some bytes flush against an inaccessible page (after
+// them, or before them with kFlushStart), so that reading even one byte
+// beyond that end, or writing any byte, faults.
 class Input {
  public:
   enum Flush { kFlushEnd, kFlushStart };
   Input(const uint8_t* data, size_t size, Flush flush = kFlushEnd);
-  explicit Input(size_t size, Flush flush = kFlushEnd) : Input(nullptr, size, flush) {}
   ~Input();
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
 
-  uint8_t* data() { return data_; }
+  const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
   uint32_t size32() const { return static_cast<uint32_t>(size_); }
 

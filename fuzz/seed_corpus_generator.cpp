@@ -33,6 +33,7 @@
 #include "encoder_test_pictures.h"
 #include "frame_encoder.h"
 #include "frame_stream.h"
+#include "guarded_memory.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
 #include "plane_encoder.h"
@@ -59,14 +60,6 @@ void Write(const std::string& target, const Bytes& head, const Bytes& data) {
   out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-// Flags (luminance, delta, arithmetic) and the start offset, then the data;
-// every other seed starts a few bytes into the sample.
-void WriteCoefficientSeed(int flags, const Bytes& stream, int variant) {
-  Bytes head = {static_cast<uint8_t>(flags), static_cast<uint8_t>(variant % 2 ? 3 : 0)};
-  head.insert(head.end(), head[1], 0xED);
-  Write("coefficient_coders", head, stream);
 }
 
 // The coding (0 LZW, 1 run-length, 2 FD), the buffer's shape, maskSize and
@@ -108,7 +101,12 @@ void WritePlaneSeeds(int32_t width, int32_t height, bool luminance, uint16_t qua
       const auto delta = plane.EncodeDelta(picture.luma.data(), dequant.Table(), 64, coder);
       WriteMaskSeeds(delta.mask, delta.wordsPerRow, static_cast<uint32_t>(plane.BlockRows()));
     }
-    WriteCoefficientSeed(luminance | (frame > 0) << 1 | frame % 2 << 2, coder.Finish(), frame);
+    // Flags (luminance, delta, arithmetic) and the start offset, then the
+    // data; the arithmetic seeds start three bytes into the sample.
+    Bytes head = {static_cast<uint8_t>(luminance | (frame > 0) << 1 | frame % 2 << 2),
+                  static_cast<uint8_t>(frame % 2 ? 3 : 0)};
+    head.resize(2 + head[1], 0xED);
+    Write("coefficient_coders", head, coder.Finish());
   }
 }
 
@@ -143,8 +141,12 @@ std::vector<Bytes> EncodeStream(const StreamPlan& plan, int variant) {
 // The same frames under different settings, changed between frames in a way
 // of each variant's own.
 void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int variant) {
+  // The setup: width - 1, height - 1, the flags, the stride's extra bytes.
   Bytes seed;
-  AppendSetup({plan.width, plan.height, plan.withChroma, variant % 3 == 0, variant * 13 % 64}, &seed);
+  AppendLe(static_cast<uint32_t>(plan.width - 1), 2, &seed);
+  AppendLe(static_cast<uint32_t>(plan.height - 1), 2, &seed);
+  seed.push_back(static_cast<uint8_t>(plan.withChroma | (variant % 3 == 0) << 1));
+  seed.push_back(static_cast<uint8_t>(variant * 13 % 64));
   // Per variant: no switches; denoise; the mask display; every pair of
   // switches, then a new size; a quality set; a refused size, SetSize again
   // and a narrow output pitch, with both switches.
@@ -156,20 +158,12 @@ void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, i
         static_cast<uint8_t>(i == 1 ? kSetQuality : 0),
         static_cast<uint8_t>((i == 1 ? kFailedSize : 0) | (i == 2 ? kSetSizeAgain : 0) |
                              (i == 3 ? kNarrowStride : 0) | kDenoise | kDisplayMask)};
-    AppendFrame(controls[kind], static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50),
-                frames[i], &seed);
+    seed.push_back(controls[kind]);
+    seed.push_back(static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50));
+    AppendLe(static_cast<uint32_t>(frames[i].size()), 3, &seed);
+    seed.insert(seed.end(), frames[i].begin(), frames[i].end());
   }
   Write("frame_decoder", seed, {});
-}
-
-void WriteAviSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int variant) {
-  AviWriter writer(SeedPath("avi_reader").string(),
-                   {plan.width, plan.height, plan.withChroma ? kFourccQzv2 : kFourccQzv3});
-  for (size_t i = 0; i < frames.size(); ++i) {
-    if (variant % 2 && i == 2) writer.WriteFrame(nullptr, 0, false);  // a dropped frame
-    writer.WriteFrame(frames[i].data(), static_cast<uint32_t>(frames[i].size()), i == 0);
-  }
-  writer.Finish();
 }
 
 // Masks larger than the planes': random bits, which fill the LZW dictionary
@@ -224,7 +218,14 @@ void Generate() {
   for (const StreamPlan& plan : plans) {
     const std::vector<Bytes> frames = EncodeStream(plan, variant);
     for (int k = 0; k < 3; ++k) WriteStreamSeed(plan, frames, variant + k);
-    if (variant % 3 == 0 || !plan.withChroma) WriteAviSeed(plan, frames, variant);
+    // The same frames in an AVI file, every other one with a dropped frame.
+    AviWriter avi(SeedPath("avi_reader").string(),
+                  {plan.width, plan.height, plan.withChroma ? kFourccQzv2 : kFourccQzv3});
+    for (size_t i = 0; i < frames.size(); ++i) {
+      if (variant % 2 && i == 2) avi.WriteFrame(nullptr, 0, false);
+      avi.WriteFrame(frames[i].data(), static_cast<uint32_t>(frames[i].size()), i == 0);
+    }
+    avi.Finish();
     variant += 3;
   }
   // Planes of one block, one mask word per row, and two words per row.

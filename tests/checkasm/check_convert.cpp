@@ -6,7 +6,6 @@
 // into padded destination planes inside guard bands (the first plane
 // sometimes bottom-up). Every destination byte must equal the portable
 // conversion's, and nothing outside the rows may change.
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,16 +49,13 @@ void PlaneSizes(const Case& c, int32_t rowBytes[3], int32_t rows[3]) {
 
 // A decoder plane of `rows` rows of `width` samples at `stride`, ending
 // against an inaccessible page; an empty one is one byte behind the page.
-std::unique_ptr<guarded::Input> DecoderPlane(int width, int rows, size_t stride, bool rangeEnds,
-                                             Random& random) {
+guarded::Input DecoderPlane(int width, int rows, size_t stride, bool rangeEnds, Random& random) {
   const bool empty = rows <= 0 || width <= 0;
-  const size_t bytes = empty ? 1 : (static_cast<size_t>(rows) - 1) * stride + width;
-  auto plane = std::make_unique<guarded::Input>(
-      bytes, empty ? guarded::Input::kFlushStart : guarded::Input::kFlushEnd);
+  std::vector<uint8_t> bytes(empty ? 1 : (static_cast<size_t>(rows) - 1) * stride + width);
   static const uint8_t kEnds[] = {0, 1, 15, 16, 128, 235, 240, 254, 255};
-  for (size_t i = 0; i < bytes; ++i)
-    plane->data()[i] = rangeEnds ? kEnds[random.Range(0, 8)] : static_cast<uint8_t>(random.Next32());
-  return plane;
+  for (uint8_t& b : bytes) b = rangeEnds ? kEnds[random.Range(0, 8)] : static_cast<uint8_t>(random.Next32());
+  return guarded::Input(bytes.data(), bytes.size(),
+                        empty ? guarded::Input::kFlushStart : guarded::Input::kFlushEnd);
 }
 
 Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial) {
@@ -69,11 +65,11 @@ Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial
   picture.width = c.width, picture.height = c.height;
   picture.lumaStride = static_cast<size_t>(c.width + c.lumaPad);
   picture.chromaStride = static_cast<size_t>(c.width / 4 + c.chromaPad);
-  auto luma = DecoderPlane(c.width, c.height, picture.lumaStride, c.rangeEnds, random);
-  auto v = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
-  auto u = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
-  picture.luma = luma->data();
-  if (c.withChroma) picture.v = v->data(), picture.u = u->data();
+  const guarded::Input luma = DecoderPlane(c.width, c.height, picture.lumaStride, c.rangeEnds, random);
+  const guarded::Input v = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
+  const guarded::Input u = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
+  picture.luma = luma.data();
+  if (c.withChroma) picture.v = v.data(), picture.u = u.data();
 
   int32_t rowBytes[3], rows[3];
   PlaneSizes(c, rowBytes, rows);
