@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const bool narrow = control & kNarrowStride;
-    const std::vector<uint8_t> before = output.All();
+    const std::vector<uint8_t> before = output.Allowed();
     const uint16_t qualityBefore = decoder.QualityHundredths();
     guarded::Input sample(frame, frameSize);
     const int32_t result = decoder.Decode(sample.data(), sample.size32(), output.data(),
@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       writesNothing = broken;
     }
     if (writesNothing)
-      ZDC_FUZZ_CHECK(output.All() == before, "a refused or skipped frame writes nothing");
+      ZDC_FUZZ_CHECK(output.Allowed() == before, "a refused or skipped frame writes nothing");
   }
 
   return 0;

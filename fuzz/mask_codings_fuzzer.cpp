@@ -36,8 +36,7 @@ struct Result {
 
 Result Decode(const Params& p, const uint8_t* data, size_t size, uint8_t fill) {
   static FdCodeTables tables;
-  static const bool built = (BuildFdCode(&tables), true);
-  (void)built;
+  [[maybe_unused]] static const bool built = (BuildFdCode(&tables), true);
   guarded::Input sample(data, size);
   const SampleView view(sample.data(), sample.size32());
   guarded::Area mask(p.capacity, fill), work(p.capacity, fill);

@@ -44,8 +44,8 @@ void Say(const char* text) {
 
 void OnFault(int signal) {
   Say(signal == SIGABRT ? "\nreplay: failed check on "
-                        : "\nreplay: memory fault (an access outside "
-                          "the buffers) on ");
+                        : "\nreplay: memory fault (outside the buffers, or a write to the "
+                          "sample) on ");
   Say(current);
   const int fd = open(failurePath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0 && currentBytes) {

@@ -22,7 +22,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-std::string tool, source, clips, scratch;
+std::string tool, scratch;
 int failures = 0;
 
 void Check(bool ok, const std::string& what) {
@@ -88,19 +88,17 @@ libvlc_instance_t* StartVlc(const char* moduleSwitch) {
 int main(int argc, char** argv) {
   if (argc != 5) return std::fprintf(stderr, "usage: %s ZDC PLUGIN_DIR SOURCE_DIR SCRATCH_DIR\n", argv[0]), 2;
   tool = argv[1];
-  source = argv[3];
-  clips = source + "/tests/golden/clips";
   scratch = argv[4];
+  const std::string source = argv[3], clips = source + "/tests/golden/clips";
   setenv("VLC_PLUGIN_PATH", argv[2], 1);
   libvlc_instance_t* probe = StartVlc("");
   if (probe == nullptr) return std::printf("VLC cannot start here; the VLC tests are skipped\n"), 77;
   libvlc_release(probe);
   std::system(("mkdir -p " + scratch).c_str());
 
+  // A clip, a module option (or ""), and the same option of zdc decode.
   struct Case {
-    const char* clip;
-    const char* vlcSwitch;   // a module option, or ""
-    const char* toolSwitch;  // the same for zdc decode
+    const char *clip, *vlcSwitch, *toolSwitch;
   } const cases[] = {
       {"huffman_raw", "", ""}, {"arith_lzw", "", ""}, {"huffman_rle", "", ""},
       {"arith_fd", "", ""},    {"luma_only", "", ""}, {"damaged", "", ""},
