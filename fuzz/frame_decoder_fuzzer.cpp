@@ -9,6 +9,7 @@
 // header too short) or one that the delta chain skips writes nothing; the
 // quality follows the rules for header and setter. (How good frames decode
 // after damaged ones is in the golden hashes of damaged streams.)
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +24,13 @@ namespace zdc::fuzz {
 namespace {
 
 constexpr int32_t kSkippedFrame = 20;
+
+struct StreamSetup {
+  int32_t width, height;
+  bool withChroma;
+  int32_t strideExtra;
+  int32_t Stride() const { return width + strideExtra; }
+};
 
 // The output picture as the decoder writes it: a luma plane of `height` rows
 // at the stride, then with chroma two planes of height / 4 rows at stride / 4,
@@ -54,14 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc;
   using namespace zdc::fuzz;
   FuzzBytes bytes(data, size);
-  StreamSetup setup;
-  setup.width = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth);
-  setup.height = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight);
+  const int32_t width = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth);
+  const int32_t height = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight);
   const uint8_t flags = bytes.Byte();
-  setup.withChroma = flags & 1;
-  setup.portableKernels = flags & 2;
-  setup.strideExtra = bytes.Byte() % 64;
-  SetCpuFeatureMask(setup.portableKernels ? 0 : 0xFF);
+  StreamSetup setup{width, height, (flags & 1) != 0, bytes.Byte() % 64};
+  SetCpuFeatureMask(flags & 2 ? 0 : 0xFF);
   FrameDecoder decoder;
   Prepare(decoder, setup);
   guarded::Area output = MakeOutput(setup);
@@ -71,8 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   while (bytes.Remaining() > 0) {
     const uint8_t control = bytes.Byte(), setting = bytes.Byte();  // setting: a quality or a size
-    size_t frameSize;
-    const uint8_t* frame = bytes.Take(bytes.Le(3), &frameSize);
+    const size_t frameSize = std::min<size_t>(bytes.Le(3), bytes.Remaining());
+    const uint8_t* frame = bytes.Here();
+    bytes.Skip(frameSize);
     decoder.SetDenoise(control & kDenoise);
     decoder.SetDisplayMask(control & kDisplayMask);
     if ((control & kSetQuality) && !(control & (kResize | kFailedSize))) {

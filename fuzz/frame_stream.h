@@ -16,18 +16,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace zdc::fuzz {
 
 constexpr int32_t kMaxWidth = 352, kMaxHeight = 288;
-
-struct StreamSetup {
-  int32_t width = 1, height = 1;
-  bool withChroma = false, portableKernels = false;
-  int32_t strideExtra = 0;
-  int32_t Stride() const { return width + strideExtra; }
-};
 
 enum FrameControl : uint8_t {
   kDenoise = 0x01,
@@ -38,9 +30,5 @@ enum FrameControl : uint8_t {
   kResize = 0x20,        // a new picture size first, as when the media type changes
   kFailedSize = 0x40,    // a SetSize that fails first: frames refused until one succeeds
 };
-
-inline void AppendLe(uint32_t value, int bytes, std::vector<uint8_t>* out) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
 
 }  // namespace zdc::fuzz

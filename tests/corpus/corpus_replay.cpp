@@ -21,12 +21,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "guarded_memory.h"
+#include "media_temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -113,8 +112,7 @@ int main(int argc, char** argv) {
   std::sort(paths.begin(), paths.end());
   std::vector<std::vector<uint8_t>> seeds;
   for (const fs::path& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    seeds.push_back(zdc_test::ReadMediaFile(path.string()));
     Run(seeds.back(), path.string());
   }
   if (seeds.empty()) {

@@ -10,14 +10,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "avi_reader.h"
 #include "avi_writer.h"
+#include "media_temp_dir.h"
 
 namespace {
 
@@ -28,11 +27,6 @@ int failures = 0;
 void Check(bool ok, const std::string& what) {
   if (!ok) std::printf("FAIL: %s\n", what.c_str());
   failures += !ok;
-}
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // `clip` again in the scratch folder as `copy`, from frame `first` on, every
@@ -51,7 +45,7 @@ std::string Rewrite(const std::string& clip, const std::string& copy, size_t fir
 Bytes ToolPictures(const std::string& clip, const std::string& options) {
   const std::string out = scratch + "/tool.yvu9";
   Check(std::system((tool + " decode " + clip + " -o " + out + " " + options + " >/dev/null").c_str()) == 0, clip);
-  return ReadAll(out);
+  return zdc_test::ReadMediaFile(out);
 }
 
 // Plays `clip` to its end in VLC and returns the pictures it decoded.
@@ -75,7 +69,7 @@ Bytes VlcPictures(libvlc_instance_t* vlc, const std::string& clip, const char* o
   libvlc_media_player_stop(player);
   libvlc_media_player_release(player);
   Check(state == libvlc_Ended, clip + ": VLC did not play to the end");
-  return ReadAll(out);
+  return state == libvlc_Ended ? zdc_test::ReadMediaFile(out) : Bytes();
 }
 
 libvlc_instance_t* StartVlc(const char* moduleSwitch) {
