@@ -68,8 +68,7 @@ Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial
 
   int32_t rowBytes[3], rows[3];
   PlaneSizes(format, width, height, withChroma, rowBytes, rows);
-  std::vector<guarded::Area> planes;
-  planes.reserve(3);
+  std::vector<guarded::Area> planes;  // (moving one keeps its bytes where they are)
   Surface surface;
   for (int i = 0; i < 3 && rows[i] > 0 && rowBytes[i] > 0; ++i) {
     const int32_t pitch = Pitch(random, rowBytes[i], 23, i == 0 ? 30 : 0);

@@ -86,8 +86,9 @@ Outcome Run(bool block, const Kernels& kernels, uint64_t seed, int trial) {
   if (block) {
     kernels.block.copyBlock(destination, sourceRow0, in.sourcePitch, in.destinationPitch);
   } else {
+    const uint16_t* steps = reinterpret_cast<const uint16_t*>(thresholds.data());
     kernels.block.denoisePlane(sourceRow0, in.sourcePitch, destination, in.width, in.height,
-                               in.destinationPitch, reinterpret_cast<const uint16_t*>(thresholds.data()));
+                               in.destinationPitch, steps);
   }
   if (!plane.Intact()) return {{}, "wrote outside the destination rows"};
   return {plane.Allowed(), ""};

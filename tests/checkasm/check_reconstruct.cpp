@@ -36,12 +36,6 @@ int16_t NonZero(Random& random, int32_t magnitude) {  // either sign, at most `m
   return static_cast<int16_t>(random.Range(1, magnitude) * random.Pick({1, -1}));
 }
 
-void QualityTable(Random& random, uint16_t table[64]) {  // as the decoder builds it
-  DequantTracker tracker;
-  tracker.NextFrame(static_cast<uint16_t>(random.Range(0, 100)));
-  std::memcpy(table, tracker.Table(), 64 * sizeof(uint16_t));
-}
-
 // Quantized coefficients of an 8x8 block of a plausible picture (a level, a
 // gradient, an edge, noise), cut after a random end of block in scan order.
 void PictureCoefficients(Random& random, const uint16_t table[64], int16_t c[64]) {
@@ -81,8 +75,11 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
   }
   int16_t c[64] = {};  // the new slot values wanted, for most kinds
   const bool small = random.Chance(75);
-  if (kind == kPicture || (kind == kZeroRows && small))
-    QualityTable(random, in.table);
+  if (kind == kPicture || (kind == kZeroRows && small)) {  // a table as the decoder builds it
+    DequantTracker tracker;
+    tracker.NextFrame(static_cast<uint16_t>(random.Range(0, 100)));
+    std::memcpy(in.table, tracker.Table(), sizeof in.table);
+  }
   switch (kind) {
     case kRandom:
       return in;

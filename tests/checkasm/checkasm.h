@@ -68,8 +68,9 @@ guarded::Area OutputPlane(int32_t rowBytes, int32_t rows, int32_t pitch, Random&
 // them as `random` picks: a read outside them or any write faults.
 template <class T>
 guarded::Input ReadOnly(const std::vector<T>& values, Random& random) {
+  const auto flush = random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart;
   return guarded::Input(reinterpret_cast<const uint8_t*>(values.data()), values.size() * sizeof(T),
-                        random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart);
+                        flush);
 }
 
 }  // namespace zdc::checkasm

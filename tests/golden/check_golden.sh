@@ -47,11 +47,8 @@ hash_frames() {  # name output frames -> "name frame md5" lines
 
 echo "$cases" | while read -r name clip switches; do
   [ "$switches" = - ] && switches=""
-  if [ "$update" = --update ]; then
-    frames=$("$zdc" info "$clip" | sed -n 's/^frames: *//p')
-  else
-    frames=$(grep -c "^$name " "$table")
-  fi
+  frames=$(grep -c "^$name " "$table")
+  [ "$update" = --update ] && frames=$("$zdc" info "$clip" | sed -n 's/^frames: *//p')
   for mask in 0 best; do
     out="$work/$name-$mask.yuv"
     # Relative output path: the Windows program sees the same folder.
