@@ -62,10 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zdc;
   using namespace zdc::fuzz;
   FuzzBytes bytes(data, size);
-  const int32_t width = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth);
-  const int32_t height = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight);
+  StreamSetup setup{1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth),
+                    1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight), false, 0};
   const uint8_t flags = bytes.Byte();
-  StreamSetup setup{width, height, (flags & 1) != 0, bytes.Byte() % 64};
+  setup.withChroma = flags & 1;
+  setup.strideExtra = bytes.Byte() % 64;
   SetCpuFeatureMask(flags & 2 ? 0 : 0xFF);
   FrameDecoder decoder;
   Prepare(decoder, setup);
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((control & kSetQuality) && !(control & (kResize | kFailedSize))) {
       const double quality = setting == 255   ? NAN
                              : setting == 254 ? -0.01
-                                                     : setting / 100.0;
+                                              : setting / 100.0;
       const uint16_t before = decoder.QualityHundredths();
       const bool accepted = quality >= 0.0 && quality <= 1.0;
       ZDC_FUZZ_CHECK(decoder.SetQuality(quality) == (accepted ? 0u : 87u),
