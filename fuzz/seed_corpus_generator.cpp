@@ -177,7 +177,8 @@ void WriteY4mSeeds() {
   for (auto [tags, bytes] : {std::pair{"W7 H5 F25:1 Ip A0:0 C420jpeg", 35 + 2 * 12},
                              {"W7 H4 F25:1 Ip C422", 28 + 2 * 16}, {"W6 H5 C444", 3 * 30}}) {
     std::string text = std::string("YUV4MPEG2 ") + tags + "\n";
-    for (int frame = 0; frame < 2; ++frame) text += "FRAME\n" + std::string(static_cast<size_t>(bytes), static_cast<char>('a' + frame));
+    for (int frame = 0; frame < 2; ++frame)
+      text += "FRAME\n" + std::string(static_cast<size_t>(bytes), static_cast<char>('a' + frame));
     Write("y4m_reader", zdc_test::Text(text));
   }
   const std::string annotated =

@@ -25,7 +25,9 @@ struct Kernels {
   BlockKernels block;
   ConvertKernels convert;
 };
-Kernels ChooseKernels(CpuFeatures features);
+inline Kernels ChooseKernels(CpuFeatures features) {
+  return {ChooseBlockKernels(features), ChooseConvertKernels(features)};
+}
 
 // What one variant did with one trial's inputs: its outputs, and what it
 // touched that it must not (empty when nothing).

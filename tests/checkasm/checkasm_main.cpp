@@ -58,10 +58,6 @@ bool Check(const KernelCheck& kernel, const Kernels& candidate, uint64_t seed, i
 
 }  // namespace
 
-Kernels ChooseKernels(CpuFeatures features) {
-  return {ChooseBlockKernels(features), ChooseConvertKernels(features)};
-}
-
 guarded::Area OutputPlane(int32_t rowBytes, int32_t rows, int32_t pitch, Random& random,
                           uint8_t** origin) {
   const int32_t step = std::abs(pitch);
