@@ -16,20 +16,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
-#include "fuzz_support.h"
 
 namespace zdc::fuzz {
 
 constexpr int32_t kMaxWidth = 352, kMaxHeight = 288;
-
-struct StreamSetup {
-  int32_t width = 1, height = 1;
-  bool withChroma = false, portableKernels = false;
-  int32_t strideExtra = 0;
-  int32_t Stride() const { return width + strideExtra; }
-};
 
 enum FrameControl : uint8_t {
   kDenoise = 0x01,
@@ -40,49 +30,5 @@ enum FrameControl : uint8_t {
   kResize = 0x20,        // a new picture size first, as when the media type changes
   kFailedSize = 0x40,    // a SetSize that fails first: frames refused until one succeeds
 };
-
-struct FrameRecord {
-  uint8_t control = 0, quality = 50;
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-};
-
-inline StreamSetup ParseSetup(FuzzBytes& bytes) {
-  StreamSetup setup;
-  setup.width = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxWidth);
-  setup.height = 1 + static_cast<int32_t>(bytes.Le(2) % kMaxHeight);
-  const uint8_t flags = bytes.Byte();
-  setup.withChroma = flags & 1;
-  setup.portableKernels = flags & 2;
-  setup.strideExtra = bytes.Byte() % 64;
-  return setup;
-}
-
-inline FrameRecord ParseFrame(FuzzBytes& bytes) {
-  FrameRecord record;
-  record.control = bytes.Byte();
-  record.quality = bytes.Byte();
-  record.data = bytes.Take(bytes.Le(3), &record.size);
-  return record;
-}
-
-inline void AppendLe(uint32_t value, int bytes, std::vector<uint8_t>* out) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-inline void AppendSetup(const StreamSetup& s, std::vector<uint8_t>* out) {
-  AppendLe(static_cast<uint32_t>(s.width - 1), 2, out);
-  AppendLe(static_cast<uint32_t>(s.height - 1), 2, out);
-  out->push_back(static_cast<uint8_t>(s.withChroma | s.portableKernels << 1));
-  out->push_back(static_cast<uint8_t>(s.strideExtra));
-}
-
-inline void AppendFrame(uint8_t control, uint8_t quality, const std::vector<uint8_t>& frame,
-                        std::vector<uint8_t>* out) {
-  out->push_back(control);
-  out->push_back(quality);
-  AppendLe(static_cast<uint32_t>(frame.size()), 3, out);
-  out->insert(out->end(), frame.begin(), frame.end());
-}
 
 }  // namespace zdc::fuzz

@@ -32,15 +32,9 @@ class FuzzBytes {
     for (int i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(Byte()) << (8 * i);
     return value;
   }
-  // The next `count` bytes, or as many as are left.
-  const uint8_t* Take(size_t count, size_t* taken) {
-    const uint8_t* start = data_ + position_;
-    *taken = count < Remaining() ? count : Remaining();
-    position_ += *taken;
-    return start;
-  }
   size_t Remaining() const { return size_ - position_; }
   const uint8_t* Here() const { return data_ + position_; }
+  void Skip(size_t count) { position_ += count < Remaining() ? count : Remaining(); }
 
  private:
   const uint8_t* data_;

@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,10 +20,10 @@ Input::Input(const uint8_t* data, size_t size, Flush flush) : size_(size) {
     std::abort();
   }
   mapping_ = static_cast<uint8_t*>(mapping);
-  mprotect(mapping_, page, PROT_NONE);
-  mprotect(mapping_ + (dataPages + 1) * page, page, PROT_NONE);
   data_ = flush == kFlushStart ? mapping_ + page : mapping_ + (dataPages + 1) * page - size;
-  if (data && size) std::memcpy(data_, data, size);
+  if (size) std::memcpy(data_, data, size);
+  mprotect(mapping_, mappingSize_, PROT_NONE);
+  mprotect(mapping_ + page, dataPages * page, PROT_READ);
 }
 
 Input::~Input() { munmap(mapping_, mappingSize_); }
@@ -42,27 +41,16 @@ uint8_t* Area::Allow(size_t start, int32_t rowBytes, int32_t rows, int32_t pitch
   return data() + start + (pitch < 0 && rows > 0 ? static_cast<size_t>(rows - 1) * step : 0);
 }
 
-void Area::Preset(size_t start, const void* bytes, size_t count) {
-  std::memcpy(&bytes_[kGuard + start], bytes, count);
-  std::memcpy(&pattern_[kGuard + start], bytes, count);
-}
-
 bool Area::Intact() const {
-  size_t from = 0;  // the start of the stretch before the next allowed row
-  for (size_t i = 0; i <= rows_.size(); ++i) {
-    const size_t to = i < rows_.size() ? rows_[i].first : bytes_.size();
-    if (to > from && std::memcmp(&bytes_[from], &pattern_[from], to - from) != 0) return false;
-    if (i < rows_.size()) from = std::max(from, rows_[i].first + rows_[i].second);
-  }
-  return true;
+  std::vector<uint8_t> bytes = bytes_;  // with the allowed rows as they started
+  for (const auto& [at, length] : rows_) std::memcpy(&bytes[at], &pattern_[at], length);
+  return bytes == pattern_;
 }
 
 std::vector<uint8_t> Area::Allowed() const {
   std::vector<uint8_t> bytes;
-  for (const auto& [at, length] : rows_) {
-    bytes.insert(bytes.end(), bytes_.begin() + static_cast<ptrdiff_t>(at),
-                 bytes_.begin() + static_cast<ptrdiff_t>(at + length));
-  }
+  for (const auto& [at, length] : rows_)
+    bytes.insert(bytes.end(), &bytes_[at], &bytes_[at] + length);
   return bytes;
 }
 

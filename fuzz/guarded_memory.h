@@ -11,19 +11,18 @@
 
 namespace zdc::guarded {
 
-// A copy of some bytes flush against an inaccessible page (after them, or
-// before them with kFlushStart), so that reading even one byte beyond that
-// end faults.
+// A read-only copy of some bytes flush against an inaccessible page (after
+// them, or before them with kFlushStart), so that reading even one byte
+// beyond that end, or writing any byte, faults.
 class Input {
  public:
   enum Flush { kFlushEnd, kFlushStart };
   Input(const uint8_t* data, size_t size, Flush flush = kFlushEnd);
-  explicit Input(size_t size, Flush flush = kFlushEnd) : Input(nullptr, size, flush) {}
   ~Input();
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
 
-  uint8_t* data() { return data_; }
+  const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
   uint32_t size32() const { return static_cast<uint32_t>(size_); }
 
@@ -45,14 +44,10 @@ class Area {
   uint8_t* data() { return bytes_.data() + kGuard; }
   // Allows `rows` rows of `rowBytes` at `pitch` (negative: upwards), the
   // lowest-addressed row starting `start` bytes into the area; returns row 0.
-  // Rows are allowed in address order.
   uint8_t* Allow(size_t start, int32_t rowBytes, int32_t rows, int32_t pitch);
-  // Puts bytes that must stay as they are (an input) `start` bytes in.
-  void Preset(size_t start, const void* bytes, size_t count);
   // False when anything outside the allowed rows changed.
   bool Intact() const;
-  // Every byte, guards included, and the allowed bytes only, row by row.
-  const std::vector<uint8_t>& All() const { return bytes_; }
+  // The allowed bytes, row by row.
   std::vector<uint8_t> Allowed() const;
 
  private:

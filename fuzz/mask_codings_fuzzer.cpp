@@ -36,8 +36,7 @@ struct Result {
 
 Result Decode(const Params& p, const uint8_t* data, size_t size, uint8_t fill) {
   static FdCodeTables tables;
-  static const bool built = (BuildFdCode(&tables), true);
-  (void)built;
+  [[maybe_unused]] static const bool built = (BuildFdCode(&tables), true);
   guarded::Input sample(data, size);
   const SampleView view(sample.data(), sample.size32());
   guarded::Area mask(p.capacity, fill), work(p.capacity, fill);
@@ -80,11 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   p.maskSize = bytes.Le(2);
   p.maskOffset = bytes.Byte();
-  const uint8_t* sample = bytes.Here();
-  const size_t sampleSize = bytes.Remaining();
 
-  const Result full = Decode(p, sample, sampleSize, 0x00);
-  const Result other = Decode(p, sample, sampleSize, 0xFF);
+  const Result full = Decode(p, bytes.Here(), bytes.Remaining(), 0x00);
+  const Result other = Decode(p, bytes.Here(), bytes.Remaining(), 0xFF);
   ZDC_FUZZ_CHECK(other.overran == full.overran && other.written == full.written,
                  "decoding depends on the data alone");
   // The bytes written: where the two buffers agree, up to the last such byte.

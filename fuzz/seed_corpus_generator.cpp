@@ -19,8 +19,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -33,60 +31,49 @@
 #include "encoder_test_pictures.h"
 #include "frame_encoder.h"
 #include "frame_stream.h"
+#include "guarded_memory.h"
 #include "huffman_encoder.h"
 #include "mask_encoders.h"
+#include "media_avi_builder.h"
+#include "media_temp_dir.h"
 #include "plane_encoder.h"
 
 namespace zdc::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using zdc_test::Bytes;
+using zdc_test::Join;
+using zdc_test::LeBytes;
 
 fs::path root;
 int written = 0;
 
-fs::path SeedPath(const std::string& target) {
+std::string SeedPath(const std::string& target) {
   fs::create_directories(root / target);
   char name[32];
   std::snprintf(name, sizeof name, "seed-%04d", ++written);
-  return root / target / name;
+  return (root / target / name).string();
 }
 
-void Write(const std::string& target, const Bytes& head, const Bytes& data) {
-  const fs::path path = SeedPath(target);
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+void Write(const std::string& target, const Bytes& seed) {
+  zdc_test::WriteMediaFile(SeedPath(target), seed);
 }
 
-// Flags (luminance, delta, arithmetic) and the start offset, then the data;
-// every other seed starts a few bytes into the sample.
-void WriteCoefficientSeed(int flags, const Bytes& stream, int variant) {
-  Bytes head = {static_cast<uint8_t>(flags), static_cast<uint8_t>(variant % 2 ? 3 : 0)};
-  head.insert(head.end(), head[1], 0xED);
-  Write("coefficient_coders", head, stream);
-}
-
-// The coding (0 LZW, 1 run-length, 2 FD), the buffer's shape, maskSize and
-// maskOffset 0, then the data.
-void WriteMaskSeed(int coding, const Bytes& data, uint32_t wordsPerRow, uint32_t blockRows) {
-  if (coding == 2 && (wordsPerRow > 8 || blockRows > 96)) return;
-  Bytes head = {static_cast<uint8_t>(coding)};
-  AppendLe(coding == 2 ? (wordsPerRow - 1) | (blockRows - 1) << 3
-                       : (wordsPerRow * blockRows * 4 - 1) % 8192,
-           2, &head);
-  AppendLe(static_cast<uint32_t>(data.size()), 2, &head);
-  head.push_back(0);
-  Write("mask_codings", head, data);
-}
-
-// A mask in every coding.
+// A mask in every coding: the coding (0 LZW, 1 run-length, 2 FD), the
+// buffer's shape, maskSize and maskOffset 0, then the data. FD takes shapes
+// of up to 8 words by 96 rows.
 void WriteMaskSeeds(const Bytes& mask, uint32_t wordsPerRow, uint32_t blockRows) {
-  WriteMaskSeed(0, EncodeLzwMask(mask.data(), mask.size()), wordsPerRow, blockRows);
-  WriteMaskSeed(1, EncodeRunLengthMask(mask.data(), mask.size()), wordsPerRow, blockRows);
-  WriteMaskSeed(2, EncodeFdMask(mask.data(), wordsPerRow, blockRows), wordsPerRow, blockRows);
+  const Bytes coded[] = {EncodeLzwMask(mask.data(), mask.size()),
+                         EncodeRunLengthMask(mask.data(), mask.size()),
+                         EncodeFdMask(mask.data(), wordsPerRow, blockRows)};
+  for (uint8_t coding = 0; coding < 3; ++coding) {
+    const uint32_t shape = coding == 2 ? (wordsPerRow - 1) | (blockRows - 1) << 3
+                                       : (wordsPerRow * blockRows * 4 - 1) % 8192;
+    if (coding == 2 && (wordsPerRow > 8 || blockRows > 96)) continue;
+    Write("mask_codings", Join({{coding}, LeBytes(shape, 2), LeBytes(coded[coding].size(), 2), {0},
+                                coded[coding]}));
+  }
 }
 
 // The coefficient streams of a plane's key section and of delta sections in
@@ -108,7 +95,12 @@ void WritePlaneSeeds(int32_t width, int32_t height, bool luminance, uint16_t qua
       const auto delta = plane.EncodeDelta(picture.luma.data(), dequant.Table(), 64, coder);
       WriteMaskSeeds(delta.mask, delta.wordsPerRow, static_cast<uint32_t>(plane.BlockRows()));
     }
-    WriteCoefficientSeed(luminance | (frame > 0) << 1 | frame % 2 << 2, coder.Finish(), frame);
+    // Flags (luminance, delta, arithmetic) and the start offset, then the
+    // data; the arithmetic seeds start three bytes into the sample.
+    Bytes head = {static_cast<uint8_t>(luminance | (frame > 0) << 1 | frame % 2 << 2),
+                  static_cast<uint8_t>(frame % 2 ? 3 : 0)};
+    head.resize(2 + head[1], 0xED);
+    Write("coefficient_coders", Join({head, coder.Finish()}));
   }
 }
 
@@ -143,8 +135,10 @@ std::vector<Bytes> EncodeStream(const StreamPlan& plan, int variant) {
 // The same frames under different settings, changed between frames in a way
 // of each variant's own.
 void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int variant) {
-  Bytes seed;
-  AppendSetup({plan.width, plan.height, plan.withChroma, variant % 3 == 0, variant * 13 % 64}, &seed);
+  // The setup: width - 1, height - 1, the flags, the stride's extra bytes.
+  const uint8_t flags = static_cast<uint8_t>(plan.withChroma | (variant % 3 == 0) << 1);
+  Bytes seed = Join({LeBytes(plan.width - 1, 2), LeBytes(plan.height - 1, 2),
+                     {flags, static_cast<uint8_t>(variant * 13 % 64)}});
   // Per variant: no switches; denoise; the mask display; every pair of
   // switches, then a new size; a quality set; a refused size, SetSize again
   // and a narrow output pitch, with both switches.
@@ -156,20 +150,10 @@ void WriteStreamSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, i
         static_cast<uint8_t>(i == 1 ? kSetQuality : 0),
         static_cast<uint8_t>((i == 1 ? kFailedSize : 0) | (i == 2 ? kSetSizeAgain : 0) |
                              (i == 3 ? kNarrowStride : 0) | kDenoise | kDisplayMask)};
-    AppendFrame(controls[kind], static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50),
-                frames[i], &seed);
+    const uint8_t setting = static_cast<uint8_t>(kind == 4 ? 29 : kind >= 3 ? variant : 50);
+    seed = Join({seed, {controls[kind], setting}, LeBytes(frames[i].size(), 3), frames[i]});
   }
-  Write("frame_decoder", seed, {});
-}
-
-void WriteAviSeed(const StreamPlan& plan, const std::vector<Bytes>& frames, int variant) {
-  AviWriter writer(SeedPath("avi_reader").string(),
-                   {plan.width, plan.height, plan.withChroma ? kFourccQzv2 : kFourccQzv3});
-  for (size_t i = 0; i < frames.size(); ++i) {
-    if (variant % 2 && i == 2) writer.WriteFrame(nullptr, 0, false);  // a dropped frame
-    writer.WriteFrame(frames[i].data(), static_cast<uint32_t>(frames[i].size()), i == 0);
-  }
-  writer.Finish();
+  Write("frame_decoder", seed);
 }
 
 // Masks larger than the planes': random bits, which fill the LZW dictionary
@@ -184,22 +168,22 @@ void WriteCodedMaskSeeds() {
   }
 }
 
-// Two frames of a small picture in every chroma layout the reader takes,
-// some with an odd size (chroma rounded up), and a stream with frame
-// parameters, a comment tag and a frame cut short.
+// Two frames of a small picture of an odd size (chroma rounded up) in each
+// chroma layout the reader takes, and a luma-only stream with frame
+// parameters, a comment tag and a frame cut short. (The other 4:2:0 siting
+// tags are in the dictionary.)
 void WriteY4mSeeds() {
   // Header tags and frame bytes.
-  for (auto [tags, bytes] : {std::pair{"W6 H4 F25:1 Ip A0:0 C420jpeg", 24 + 2 * 6},
-                             {"W7 H5 F25:1 C420mpeg2", 35 + 2 * 12}, {"W6 H6 C420paldv", 36 + 2 * 9},
-                             {"W7 H4 F25:1 Ip C422", 28 + 2 * 16}, {"W6 H5 C444", 3 * 30},
-                             {"W7 H6 F25:1 Cmono", 42}}) {
+  for (auto [tags, bytes] : {std::pair{"W7 H5 F25:1 Ip A0:0 C420jpeg", 35 + 2 * 12},
+                             {"W7 H4 F25:1 Ip C422", 28 + 2 * 16}, {"W6 H5 C444", 3 * 30}}) {
     std::string text = std::string("YUV4MPEG2 ") + tags + "\n";
-    for (int frame = 0; frame < 2; ++frame) text += "FRAME\n" + std::string(static_cast<size_t>(bytes), static_cast<char>('a' + frame));
-    Write("y4m_reader", Bytes(text.begin(), text.end()), {});
+    for (int frame = 0; frame < 2; ++frame)
+      text += "FRAME\n" + std::string(static_cast<size_t>(bytes), static_cast<char>('a' + frame));
+    Write("y4m_reader", zdc_test::Text(text));
   }
   const std::string annotated =
       "YUV4MPEG2 W4 H2 F30000:1001 Ip A1:1 Cmono XYSCSS=MONO\nFRAME Ixyz\nabcdefghFRAME\n12345678";
-  Write("y4m_reader", Bytes(annotated.begin(), annotated.end()), {});
+  Write("y4m_reader", zdc_test::Text(annotated));
 }
 
 void Generate() {
@@ -224,7 +208,14 @@ void Generate() {
   for (const StreamPlan& plan : plans) {
     const std::vector<Bytes> frames = EncodeStream(plan, variant);
     for (int k = 0; k < 3; ++k) WriteStreamSeed(plan, frames, variant + k);
-    if (variant % 3 == 0 || !plan.withChroma) WriteAviSeed(plan, frames, variant);
+    // The same frames in an AVI file, every other one with a dropped frame.
+    AviWriter avi(SeedPath("avi_reader"),
+                  {plan.width, plan.height, plan.withChroma ? kFourccQzv2 : kFourccQzv3});
+    for (size_t i = 0; i < frames.size(); ++i) {
+      if (variant % 2 && i == 2) avi.WriteFrame(nullptr, 0, false);
+      avi.WriteFrame(frames[i].data(), static_cast<uint32_t>(frames[i].size()), i == 0);
+    }
+    avi.Finish();
     variant += 3;
   }
   // Planes of one block, one mask word per row, and two words per row.

@@ -6,7 +6,6 @@
 // into padded destination planes inside guard bands (the first plane
 // sometimes bottom-up). Every destination byte must equal the portable
 // conversion's, and nothing outside the rows may change.
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,26 +14,14 @@
 namespace zdc::checkasm {
 namespace {
 
-struct Case {
-  PixelFormat format;
-  int width, height;
-  bool withChroma, rangeEnds;
-  int lumaPad, chromaPad;
-};
-
-Case MakeCase(PixelFormat format, Random& random, int trial) {
-  return {format, trial < 67 ? trial + 1 : random.Range(68, 700), random.Range(1, 13),
-          random.Chance(80), random.Chance(25), random.Range(0, 9), random.Range(0, 5)};
-}
-
 // Bytes per row and rows of each destination plane.
-void PlaneSizes(const Case& c, int32_t rowBytes[3], int32_t rows[3]) {
-  const int w = c.width, h = c.height;
-  rowBytes[0] = static_cast<int32_t>(PackedPitch(c.format, w)), rows[0] = h;
+void PlaneSizes(PixelFormat format, int w, int h, bool withChroma, int32_t rowBytes[3],
+                int32_t rows[3]) {
+  rowBytes[0] = static_cast<int32_t>(PackedPitch(format, w)), rows[0] = h;
   rowBytes[1] = rowBytes[2] = rows[1] = rows[2] = 0;
-  switch (c.format) {
+  switch (format) {
     case PixelFormat::kYvu9:
-      if (c.withChroma) rowBytes[1] = rowBytes[2] = w / 4, rows[1] = rows[2] = h / 4;
+      if (withChroma) rowBytes[1] = rowBytes[2] = w / 4, rows[1] = rows[2] = h / 4;
       break;
     case PixelFormat::kYuv410p:
       rowBytes[1] = rowBytes[2] = (w + 3) / 4, rows[1] = rows[2] = (h + 3) / 4;
@@ -48,37 +35,40 @@ void PlaneSizes(const Case& c, int32_t rowBytes[3], int32_t rows[3]) {
   }
 }
 
-// A decoder plane of `rows` rows of `width` samples at `stride`, ending
+// A luma or chroma plane of `picture` as the decoder leaves it, ending
 // against an inaccessible page; an empty one is one byte behind the page.
-std::unique_ptr<guarded::Input> DecoderPlane(int width, int rows, size_t stride, bool rangeEnds,
-                                             Random& random) {
+guarded::Input DecoderPlane(const Yvu9Picture& picture, bool chroma, bool rangeEnds,
+                            Random& random) {
+  const int width = chroma ? picture.width / 4 : picture.width;
+  const int rows = chroma ? picture.height / 4 : picture.height;
+  const size_t stride = chroma ? picture.chromaStride : picture.lumaStride;
   const bool empty = rows <= 0 || width <= 0;
-  const size_t bytes = empty ? 1 : (static_cast<size_t>(rows) - 1) * stride + width;
-  auto plane = std::make_unique<guarded::Input>(
-      bytes, empty ? guarded::Input::kFlushStart : guarded::Input::kFlushEnd);
+  std::vector<uint8_t> bytes(empty ? 1 : (static_cast<size_t>(rows) - 1) * stride + width);
   static const uint8_t kEnds[] = {0, 1, 15, 16, 128, 235, 240, 254, 255};
-  for (size_t i = 0; i < bytes; ++i)
-    plane->data()[i] = rangeEnds ? kEnds[random.Range(0, 8)] : static_cast<uint8_t>(random.Next32());
-  return plane;
+  for (uint8_t& b : bytes)
+    b = static_cast<uint8_t>(rangeEnds ? kEnds[random.Range(0, 8)] : random.Next32());
+  return guarded::Input(bytes.data(), bytes.size(),
+                        empty ? guarded::Input::kFlushStart : guarded::Input::kFlushEnd);
 }
 
 Outcome Run(PixelFormat format, const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
-  const Case c = MakeCase(format, random, trial);
+  // Every width from 1 to 67, then wider ones; random or range-end samples.
+  const int width = trial < 67 ? trial + 1 : random.Range(68, 700), height = random.Range(1, 13);
+  const bool withChroma = random.Chance(80), rangeEnds = random.Chance(25);
   Yvu9Picture picture;
-  picture.width = c.width, picture.height = c.height;
-  picture.lumaStride = static_cast<size_t>(c.width + c.lumaPad);
-  picture.chromaStride = static_cast<size_t>(c.width / 4 + c.chromaPad);
-  auto luma = DecoderPlane(c.width, c.height, picture.lumaStride, c.rangeEnds, random);
-  auto v = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
-  auto u = DecoderPlane(c.width / 4, c.height / 4, picture.chromaStride, c.rangeEnds, random);
-  picture.luma = luma->data();
-  if (c.withChroma) picture.v = v->data(), picture.u = u->data();
+  picture.width = width, picture.height = height;
+  picture.lumaStride = static_cast<size_t>(width + random.Range(0, 9));
+  picture.chromaStride = static_cast<size_t>(width / 4 + random.Range(0, 5));
+  const guarded::Input luma = DecoderPlane(picture, false, rangeEnds, random);
+  const guarded::Input v = DecoderPlane(picture, true, rangeEnds, random);
+  const guarded::Input u = DecoderPlane(picture, true, rangeEnds, random);
+  picture.luma = luma.data();
+  if (withChroma) picture.v = v.data(), picture.u = u.data();
 
   int32_t rowBytes[3], rows[3];
-  PlaneSizes(c, rowBytes, rows);
-  std::vector<guarded::Area> planes;
-  planes.reserve(3);
+  PlaneSizes(format, width, height, withChroma, rowBytes, rows);
+  std::vector<guarded::Area> planes;  // (moving one keeps its bytes where they are)
   Surface surface;
   for (int i = 0; i < 3 && rows[i] > 0 && rowBytes[i] > 0; ++i) {
     const int32_t pitch = Pitch(random, rowBytes[i], 23, i == 0 ? 30 : 0);

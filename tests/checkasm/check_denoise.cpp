@@ -1,7 +1,9 @@
-// The luma denoise filter: for planes of every width (multiples of 8 and 16
-// or not) and height, every destination pixel must equal the portable
-// filter's, nothing outside the destination rows may change, and the source
-// and thresholds are read only, and only inside their bytes.
+// The luma denoise filter and the 8x8 block copy of the change-mask display,
+// on the same sources: the denoise filter on planes of every width
+// (multiples of 8 and 16 or not) and height, the copy on eight rows of eight.
+// Every destination pixel must equal the portable kernel's, nothing outside
+// the destination rows may change, and the source and thresholds are read
+// only inside their bytes and never written.
 //
 // Sources, in turn: random; smooth with noise around the threshold;
 // differences of exactly the threshold and one more; extreme values; flat
@@ -43,17 +45,19 @@ uint8_t Pixel(Random& random, Content content, const Inputs& in, int32_t row, in
   }
 }
 
-Inputs MakeInputs(Random& random, Content content) {
-  Inputs in{};
-  const int widthKind = random.Range(0, 9);  // around multiples of 16 a third of the time
-  in.width = widthKind < 3   ? random.Range(1, 40)
-             : widthKind < 6 ? std::max(1, 16 * random.Range(1, 8) + random.Range(-2, 2))
-             : widthKind < 9 ? random.Range(41, 200)
-                             : random.Range(200, 720);
-  const int heightKind = random.Range(0, 9);
-  in.height = heightKind < 6   ? random.Range(1, 4)
-              : heightKind < 9 ? random.Range(5, 24)
-                               : random.Range(25, 64);
+Inputs MakeInputs(Random& random, Content content, bool block) {
+  Inputs in{8, 8, 0, 0, 0, {}};
+  if (!block) {
+    const int widthKind = random.Range(0, 9);  // around multiples of 16 a third of the time
+    in.width = widthKind < 3   ? random.Range(1, 40)
+               : widthKind < 6 ? std::max(1, 16 * random.Range(1, 8) + random.Range(-2, 2))
+               : widthKind < 9 ? random.Range(41, 200)
+                               : random.Range(200, 720);
+    const int heightKind = random.Range(0, 9);
+    in.height = heightKind < 6   ? random.Range(1, 4)
+                : heightKind < 9 ? random.Range(5, 24)
+                                 : random.Range(25, 64);
+  }
   in.sourcePitch = Pitch(random, in.width, 40, 10);
   in.destinationPitch = Pitch(random, in.width, 40, 10);
   in.threshold = static_cast<uint16_t>(
@@ -70,25 +74,34 @@ Inputs MakeInputs(Random& random, Content content) {
   return in;
 }
 
-Outcome Run(const Kernels& kernels, uint64_t seed, int trial) {
+Outcome Run(bool block, const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
-  Inputs in = MakeInputs(random, static_cast<Content>(trial % kContents));
-  ReadOnly<uint8_t> source(in.source.data(), in.source.size(), random);
-  const std::vector<uint16_t> thresholdValues(8, in.threshold);
-  ReadOnly<uint16_t> thresholds(thresholdValues.data(), 8, random);
+  const Inputs in = MakeInputs(random, static_cast<Content>(trial % kContents), block);
+  const guarded::Input source = ReadOnly(in.source, random);
+  const guarded::Input thresholds = ReadOnly(std::vector<uint16_t>(8, in.threshold), random);
+  const uint8_t* sourceRow0 =
+      source.data() + (in.sourcePitch < 0 ? (in.height - 1) * -in.sourcePitch : 0);
   uint8_t* destination;
   guarded::Area plane = OutputPlane(in.width, in.height, in.destinationPitch, random, &destination);
-  kernels.block.denoisePlane(source.Row0(in.sourcePitch, in.height), in.sourcePitch, destination,
-                             in.width, in.height, in.destinationPitch, thresholds.data());
-  if (!source.Unchanged()) return {{}, "changed its source"};
-  if (!thresholds.Unchanged()) return {{}, "changed the thresholds"};
+  if (block) {
+    kernels.block.copyBlock(destination, sourceRow0, in.sourcePitch, in.destinationPitch);
+  } else {
+    const uint16_t* steps = reinterpret_cast<const uint16_t*>(thresholds.data());
+    kernels.block.denoisePlane(sourceRow0, in.sourcePitch, destination, in.width, in.height,
+                               in.destinationPitch, steps);
+  }
   if (!plane.Intact()) return {{}, "wrote outside the destination rows"};
   return {plane.Allowed(), ""};
 }
 
 }  // namespace
 
-const KernelCheck kDenoisePlaneCheck = {"denoise_plane", CHECKASM_VARIANT(block.denoisePlane), 4,
-                                        Run};
+const KernelCheck kDenoisePlaneCheck = {
+    "denoise_plane", CHECKASM_VARIANT(block.denoisePlane), 4,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(false, k, seed, trial); }};
+
+const KernelCheck kCopyBlockCheck = {
+    "copy_block_8x8", CHECKASM_VARIANT(block.copyBlock), 4,
+    [](const Kernels& k, uint64_t seed, int trial) { return Run(true, k, seed, trial); }};
 
 }  // namespace zdc::checkasm

@@ -1,7 +1,7 @@
 // The key-block and delta-block reconstruction kernels: the new coefficient
 // store slot and the 8x8 pixels must equal the portable kernel's, nothing
-// outside the block, the slot and the 8x8 pixels may change, nor the
-// dequantization table.
+// outside the block, the slot and the 8x8 pixels may change, and the
+// dequantization table is read-only.
 //
 // Each trial takes one kind of input, in turn, each reaching its own path of
 // the kernels: random values; blocks of real pictures (a forward DCT of
@@ -34,12 +34,6 @@ int16_t Clamp16(long v) { return static_cast<int16_t>(std::clamp(v, -32768L, 327
 
 int16_t NonZero(Random& random, int32_t magnitude) {  // either sign, at most `magnitude`
   return static_cast<int16_t>(random.Range(1, magnitude) * random.Pick({1, -1}));
-}
-
-void QualityTable(Random& random, uint16_t table[64]) {  // as the decoder builds it
-  DequantTracker tracker;
-  tracker.NextFrame(static_cast<uint16_t>(random.Range(0, 100)));
-  std::memcpy(table, tracker.Table(), 64 * sizeof(uint16_t));
 }
 
 // Quantized coefficients of an 8x8 block of a plausible picture (a level, a
@@ -81,8 +75,11 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
   }
   int16_t c[64] = {};  // the new slot values wanted, for most kinds
   const bool small = random.Chance(75);
-  if (kind == kPicture || (kind == kZeroRows && small))
-    QualityTable(random, in.table);
+  if (kind == kPicture || (kind == kZeroRows && small)) {  // a table as the decoder builds it
+    DequantTracker tracker;
+    tracker.NextFrame(static_cast<uint16_t>(random.Range(0, 100)));
+    std::memcpy(in.table, tracker.Table(), sizeof in.table);
+  }
   switch (kind) {
     case kRandom:
       return in;
@@ -153,19 +150,19 @@ Inputs MakeInputs(Random& random, bool delta, Kind kind) {
 Outcome Run(bool delta, const Kernels& kernels, uint64_t seed, int trial) {
   Random random(seed);
   const Inputs in = MakeInputs(random, delta, static_cast<Kind>(trial % kKinds));
-  // The block, a guard, the slot, a guard, the table (which must not change),
-  // all three aligned as the kernels load them.
-  guarded::Area values(512, random.Next64());
+  // The block, a guard and the slot, aligned as the kernels load them; the
+  // table read-only.
+  guarded::Area values(320, random.Next64());
   int16_t* block = reinterpret_cast<int16_t*>(values.Allow(0, 128, 2, 192));
   int16_t* slot = block + 96;
   std::memcpy(block, in.block, 128);
   std::memcpy(slot, in.slot, 128);
-  values.Preset(384, in.table, 128);
+  const guarded::Input table(reinterpret_cast<const uint8_t*>(in.table), 128);
   uint8_t* pixels;
   guarded::Area plane = OutputPlane(8, 8, in.pitch, random, &pixels);
   (delta ? kernels.block.reconstructDelta : kernels.block.reconstructKey)(
-      block, pixels, in.pitch, slot, reinterpret_cast<uint16_t*>(values.data() + 384));
-  if (!values.Intact()) return {{}, "wrote next to the block or the slot, or into the table"};
+      block, pixels, in.pitch, slot, reinterpret_cast<const uint16_t*>(table.data()));
+  if (!values.Intact()) return {{}, "wrote next to the block or the slot"};
   if (!plane.Intact()) return {{}, "wrote outside the 8x8 pixels"};
   Outcome outcome{plane.Allowed(), ""};  // 64 pixels, then the new slot's 128 bytes
   outcome.output.insert(outcome.output.end(), values.data() + 192, values.data() + 320);

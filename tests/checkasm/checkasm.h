@@ -7,7 +7,6 @@
 // own check_*.cpp.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,7 +25,9 @@ struct Kernels {
   BlockKernels block;
   ConvertKernels convert;
 };
-Kernels ChooseKernels(CpuFeatures features);
+inline Kernels ChooseKernels(CpuFeatures features) {
+  return {ChooseBlockKernels(features), ChooseConvertKernels(features)};
+}
 
 // What one variant did with one trial's inputs: its outputs, and what it
 // touched that it must not (empty when nothing).
@@ -65,20 +66,13 @@ inline int32_t Pitch(Random& random, int32_t rowBytes, int32_t maxPadding, int u
 guarded::Area OutputPlane(int32_t rowBytes, int32_t rows, int32_t pitch, Random& random,
                           uint8_t** origin);
 
-// A copy of `bytes` against an inaccessible page, before or after it as
-// `random` picks; on return, whether the callee left it as it was.
+// A read-only copy of `values` against an inaccessible page, after or before
+// them as `random` picks: a read outside them or any write faults.
 template <class T>
-struct ReadOnly {
-  ReadOnly(const T* values, size_t count, Random& random)
-      : copy(reinterpret_cast<const uint8_t*>(values), count * sizeof(T),
-             random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart),
-        original(values, values + count) {}
-  T* data() { return reinterpret_cast<T*>(copy.data()); }
-  // Row 0 of `rows` rows at `pitch` (negative: upwards) in the copy.
-  T* Row0(int32_t pitch, int32_t rows) { return data() + (pitch < 0 ? (rows - 1) * -pitch : 0); }
-  bool Unchanged() { return std::equal(original.begin(), original.end(), data()); }
-  guarded::Input copy;
-  std::vector<T> original;
-};
+guarded::Input ReadOnly(const std::vector<T>& values, Random& random) {
+  const auto flush = random.Chance(50) ? guarded::Input::kFlushEnd : guarded::Input::kFlushStart;
+  return guarded::Input(reinterpret_cast<const uint8_t*>(values.data()), values.size() * sizeof(T),
+                        flush);
+}
 
 }  // namespace zdc::checkasm

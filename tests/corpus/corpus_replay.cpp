@@ -21,12 +21,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "guarded_memory.h"
+#include "media_temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -44,8 +43,8 @@ void Say(const char* text) {
 
 void OnFault(int signal) {
   Say(signal == SIGABRT ? "\nreplay: failed check on "
-                        : "\nreplay: memory fault (an access outside "
-                          "the buffers) on ");
+                        : "\nreplay: memory fault (outside the buffers, or a write to the "
+                          "sample) on ");
   Say(current);
   const int fd = open(failurePath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0 && currentBytes) {
@@ -72,7 +71,7 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, zdc::guarded::Random& ra
     const int32_t at = random.Range(0, size > 0 ? size - 1 : 0);
     const int kind = random.Range(0, 6);
     if (size == 0 || kind == 0) {
-      bytes.insert(bytes.begin() + (size ? at : 0), static_cast<uint8_t>(random.Next32()));
+      bytes.insert(bytes.begin() + at, static_cast<uint8_t>(random.Next32()));
     } else if (kind == 1) {
       bytes[at] ^= static_cast<uint8_t>(1 << random.Range(0, 7));
     } else if (kind == 2) {
@@ -85,9 +84,8 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, zdc::guarded::Random& ra
       bytes[static_cast<size_t>(random.Range(0, std::min(size, 8) - 1))] ^= random.Next32() | 1;
     } else {
       const int32_t from = random.Range(0, size - 1), length = random.Range(1, 8);
-      for (int32_t k = 0; k < length && from + k < size && at + k < size; ++k) {
+      for (int32_t k = 0; k < length && from + k < size && at + k < size; ++k)
         bytes[at + k] = bytes[from + k];
-      }
     }
   }
   return bytes;
@@ -108,13 +106,11 @@ int main(int argc, char** argv) {
                 fs::path(argv[1]).filename().c_str());
 
   std::vector<fs::path> paths;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(argv[1], error)) paths.push_back(entry.path());
+  for (const auto& entry : fs::directory_iterator(argv[1])) paths.push_back(entry.path());
   std::sort(paths.begin(), paths.end());
   std::vector<std::vector<uint8_t>> seeds;
   for (const fs::path& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    seeds.push_back(zdc_test::ReadMediaFile(path.string()));
     Run(seeds.back(), path.string());
   }
   if (seeds.empty()) {

@@ -34,11 +34,7 @@ arith_fd_display_mask $clips/arith_fd.avi --display-mask
 luma_only_mixed_coders $clips/luma_only.avi -
 luma_only_denoise_mask $clips/luma_only.avi --denoise --display-mask
 damaged $clips/damaged.avi -
-odd_size_nv12 $clips/huffman_raw.avi --format nv12
-odd_size_yv12 $clips/huffman_raw.avi --format yv12
-odd_size_i420 $clips/huffman_raw.avi --format i420
-odd_size_yuy2 $clips/huffman_raw.avi --format yuy2
-odd_size_rgb32 $clips/huffman_raw.avi --format rgb32
+$(for f in nv12 yv12 i420 yuy2 rgb32; do echo "odd_size_$f $clips/huffman_raw.avi --format $f"; done)
 yuv410p $clips/arith_lzw.avi --format yuv410p
 luma_only_rgb24_grey $clips/luma_only.avi --format rgb24"
 
@@ -51,11 +47,8 @@ hash_frames() {  # name output frames -> "name frame md5" lines
 
 echo "$cases" | while read -r name clip switches; do
   [ "$switches" = - ] && switches=""
-  if [ "$update" = --update ]; then
-    frames=$("$zdc" info "$clip" | sed -n 's/^frames: *//p')
-  else
-    frames=$(grep -c "^$name " "$table")
-  fi
+  frames=$(grep -c "^$name " "$table")
+  [ "$update" = --update ] && frames=$("$zdc" info "$clip" | sed -n 's/^frames: *//p')
   for mask in 0 best; do
     out="$work/$name-$mask.yuv"
     # Relative output path: the Windows program sees the same folder.

@@ -10,29 +10,23 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "avi_reader.h"
 #include "avi_writer.h"
+#include "media_temp_dir.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-std::string tool, source, clips, scratch;
+std::string tool, scratch;
 int failures = 0;
 
 void Check(bool ok, const std::string& what) {
   if (!ok) std::printf("FAIL: %s\n", what.c_str());
   failures += !ok;
-}
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // `clip` again in the scratch folder as `copy`, from frame `first` on, every
@@ -51,7 +45,7 @@ std::string Rewrite(const std::string& clip, const std::string& copy, size_t fir
 Bytes ToolPictures(const std::string& clip, const std::string& options) {
   const std::string out = scratch + "/tool.yvu9";
   Check(std::system((tool + " decode " + clip + " -o " + out + " " + options + " >/dev/null").c_str()) == 0, clip);
-  return ReadAll(out);
+  return zdc_test::ReadMediaFile(out);
 }
 
 // Plays `clip` to its end in VLC and returns the pictures it decoded.
@@ -75,7 +69,7 @@ Bytes VlcPictures(libvlc_instance_t* vlc, const std::string& clip, const char* o
   libvlc_media_player_stop(player);
   libvlc_media_player_release(player);
   Check(state == libvlc_Ended, clip + ": VLC did not play to the end");
-  return ReadAll(out);
+  return state == libvlc_Ended ? zdc_test::ReadMediaFile(out) : Bytes();
 }
 
 libvlc_instance_t* StartVlc(const char* moduleSwitch) {
@@ -88,19 +82,17 @@ libvlc_instance_t* StartVlc(const char* moduleSwitch) {
 int main(int argc, char** argv) {
   if (argc != 5) return std::fprintf(stderr, "usage: %s ZDC PLUGIN_DIR SOURCE_DIR SCRATCH_DIR\n", argv[0]), 2;
   tool = argv[1];
-  source = argv[3];
-  clips = source + "/tests/golden/clips";
   scratch = argv[4];
+  const std::string source = argv[3], clips = source + "/tests/golden/clips";
   setenv("VLC_PLUGIN_PATH", argv[2], 1);
   libvlc_instance_t* probe = StartVlc("");
   if (probe == nullptr) return std::printf("VLC cannot start here; the VLC tests are skipped\n"), 77;
   libvlc_release(probe);
   std::system(("mkdir -p " + scratch).c_str());
 
+  // A clip, a module option (or ""), and the same option of zdc decode.
   struct Case {
-    const char* clip;
-    const char* vlcSwitch;   // a module option, or ""
-    const char* toolSwitch;  // the same for zdc decode
+    const char *clip, *vlcSwitch, *toolSwitch;
   } const cases[] = {
       {"huffman_raw", "", ""}, {"arith_lzw", "", ""}, {"huffman_rle", "", ""},
       {"arith_fd", "", ""},    {"luma_only", "", ""}, {"damaged", "", ""},
