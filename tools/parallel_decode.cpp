@@ -95,16 +95,15 @@ struct RunJob {
   std::exception_ptr error;
 };
 
-// Workers take the runs in order, each with a decoder of its own that it
-// keeps from run to run, and queue their pictures; the calling thread writes
-// all pictures in order, and decodes a run itself when it comes to one no
-// worker has taken (no copy then; a writer slowed by its output leaves more
-// runs to the workers). The first run's pictures are taken as they are (a new
-// decoder starts it, as a single decoder would); a later run's picture is
-// taken when its decoder says it follows from the run's key frame alone.
-// Anything else (a damaged key frame, a mask that leaves bytes of earlier
-// frames in use) hands the rest of the clip to one decoder that goes through
-// it from the start.
+// `threads` workers take the runs in order, each with a decoder of its own
+// that it keeps from run to run, and queue what they prepared of each
+// picture; the calling thread only writes, in frame order (a slow output then
+// shares the cores with the decoders rather than holding one of them). The
+// first run's pictures are taken as they are (a new decoder starts it, as a
+// single decoder would); a later run's picture is taken when its decoder says
+// it follows from the run's key frame alone. Anything else (a damaged key
+// frame, a mask that leaves bytes of earlier frames in use) hands the rest of
+// the clip to one decoder that goes through it from the start.
 class ParallelDecoder {
  public:
   ParallelDecoder(CompressedStream& stream, const RunPlan& plan, DecoderSwitches switches,
@@ -127,7 +126,7 @@ class ParallelDecoder {
 
   void Run(const PreparedConsumer& consume) {
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < threads_; ++i) workers.emplace_back([this] { Work(); });
+    for (unsigned i = 0; i < threads_; ++i) workers.emplace_back([this] { Work(); });
     try {
       Write(consume);
     } catch (...) {
@@ -167,18 +166,14 @@ class ParallelDecoder {
     }
   }
 
-  // A run's decoder: a new one, or the one of an earlier run set to the
-  // quality a single decoder would hold at this run's start.
-  void SetUpDecoder(std::unique_ptr<DecoderState>& state, const DecodeRun& run) {
+  // The run's pictures, by a new decoder or by the one of the worker's
+  // previous run set to the quality a single decoder would hold here.
+  void DecodeJob(RunJob& job, std::unique_ptr<DecoderState>& state) {
     if (!state) {
-      state = NewState(stream_, run.quality, switches_);
-    } else if (state->decoder.SetQuality(run.quality) != 0) {
+      state = NewState(stream_, job.run.quality, switches_);
+    } else if (state->decoder.SetQuality(job.run.quality) != 0) {
       throw UsageError("quality must lie in [0, 1]");
     }
-  }
-
-  void DecodeJob(RunJob& job, std::unique_ptr<DecoderState>& state) {
-    SetUpDecoder(state, job.run);
     for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
       DecodeFrame(*state, reader_, frame, stream_.width);
       {
@@ -198,43 +193,22 @@ class ParallelDecoder {
   }
 
   void Write(const PreparedConsumer& consume) {
-    std::unique_ptr<DecoderState> own;  // the decoder of the runs this thread takes
-    std::vector<uint8_t> ownBytes;
     for (size_t index = 0; index < jobs_.size(); ++index) {
       RunJob& job = *jobs_[index];
-      const bool mine = TakeRun(index);
-      if (mine) SetUpDecoder(own, job.run);
       for (size_t frame = job.run.begin; frame < job.run.end; ++frame) {
-        DecodedPicture queued;
-        if (mine) {
-          DecodeFrame(*own, reader_, frame, stream_.width);
-        } else {
-          queued = Next(job, job.run.end - frame);
-        }
-        const bool follows = mine ? own->decoder.PictureFollowsFromKeyFrame() : queued.followsFromKeyFrame;
-        if (index > 0 && !follows) {
+        DecodedPicture picture = Next(job, job.run.end - frame);
+        if (index > 0 && !picture.followsFromKeyFrame) {
           Stop();
           DecodeInOrder(stream_, reader_, plan_, switches_, frame, prepare_, consume);
           return;
         }
-        if (frame >= plan_.firstOutput) {
-          if (mine) prepare_(own->picture.data(), &ownBytes);
-          consume(frame, mine ? ownBytes : queued.bytes);
-        }
-        if (!mine) Recycle(std::move(queued.bytes));
+        if (frame >= plan_.firstOutput) consume(frame, picture.bytes);
+        Recycle(std::move(picture.bytes));
       }
       std::lock_guard<std::mutex> hold(windowLock_);
       ++written_;
       windowChanged_.notify_all();
     }
-  }
-
-  // Whether the writer decodes run `index` itself: when no worker has it.
-  bool TakeRun(size_t index) {
-    std::lock_guard<std::mutex> hold(windowLock_);
-    if (nextRun_ != index) return false;
-    ++nextRun_;
-    return true;
   }
 
   // The run's next picture, of `left` still to come; a worker that failed
