@@ -33,7 +33,7 @@ void DecodeFdMask(const SampleView& sample, uint32_t maskOffset, uint32_t wordsP
 
 // Writes at most maskCapacity bytes; returns how many it wrote.
 uint32_t DecodeRunLengthMask(const SampleView& sample, uint32_t maskOffset, uint32_t maskSize,
-                         uint8_t* blockMask, uint32_t maskCapacity);
+                             uint8_t* blockMask, uint32_t maskCapacity);
 
 // The LZW mask coding's control codes and limits, shared by the decoder and
 // the encoder.

@@ -199,7 +199,9 @@ class StreamOutput {
 class Yvu9Sink : public PictureSink {
  public:
   explicit Yvu9Sink(const std::string& path) : output_(path) {}
-  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override { PackYvu9(picture, bytes); }
+  void Prepare(const Yvu9Picture& picture, std::vector<uint8_t>* bytes) const override {
+    PackYvu9(picture, bytes);
+  }
   void Write(const std::vector<uint8_t>& bytes) override { output_.Write(bytes); }
   void Finish() override { output_.Finish(); }
 
