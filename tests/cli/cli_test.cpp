@@ -216,10 +216,11 @@ TEST_F(Zdc, InfoDescribesTheStreamAndEveryFrame) {
                            "dropped frame", "short frame", "huffman", "arith", "rle"}) {
     EXPECT_NE(table.out.find(line), std::string::npos) << line << "\n" << table.out;
   }
-  // The JSON form parses and tells the same stream.
+  // The JSON form parses and tells the same stream, key frames where --keyint put them.
   ASSERT_EQ(Run("info --json @" + clip).status, 0);
   const std::string check = "import json, sys; info = json.load(open(sys.argv[1])); "
-                            "assert info['fourcc'] == 'QZV4' and info['frame_count'] == len(info['frames']) == 12";
+                            "assert info['fourcc'] == 'QZV4' and info['frame_count'] == len(info['frames']) == 12; "
+                            "assert [i for i, f in enumerate(info['frames']) if f['type'] == 'key'] == [0, 5, 10]";
   EXPECT_EQ(std::system(("python3 -c " + Quote(check) + " " + Quote(dir_.File("stdout"))).c_str()), 0);
   EXPECT_EQ(Run("--version").out.rfind("zdc ", 0), 0u);
 }
