@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   while (bytes.Remaining() > 0) {
     const uint8_t control = bytes.Byte(), setting = bytes.Byte();  // setting: a quality or a size
-    const size_t frameSize = std::min<size_t>(bytes.Le(3), bytes.Remaining());
+    const size_t declaredSize = bytes.Le(3);  // read before what remains is measured
+    const size_t frameSize = std::min(declaredSize, bytes.Remaining());
     const uint8_t* frame = bytes.Here();
     bytes.Skip(frameSize);
     decoder.SetDenoise(control & kDenoise);
